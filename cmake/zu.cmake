@@ -1,0 +1,47 @@
+# Build helpers shared by every folder.
+#
+# zu_folder_library(NAME DEPS ...): one library per folder from every *.cpp / *.c in the folder
+# that is not a test (*_test.cpp) or a program entry (*_main.cpp). Each *_test.cpp becomes its own
+# GoogleTest executable, registered with CTest, linked against the folder library and
+# TEST_DEPS. New files are picked up without editing any CMakeLists.
+
+set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
+
+function(zu_folder_library name)
+  cmake_parse_arguments(ZU "" "" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  list(FILTER srcs EXCLUDE REGEX "(_test|_main)\\.cpp$")
+  foreach(ex ${ZU_EXCLUDE})
+    list(FILTER srcs EXCLUDE REGEX "${ex}")
+  endforeach()
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE ${ZU_WARNINGS})
+    target_link_libraries(${name} PUBLIC ${ZU_DEPS} Threads::Threads)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ZU_DEPS} Threads::Threads)
+  endif()
+  zu_folder_tests(${name} ${ZU_TEST_DEPS})
+endfunction()
+
+# zu_folder_tests(LIB extra-deps...): one test executable per *_test.cpp of the current folder.
+function(zu_folder_tests lib)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  foreach(t ${tests})
+    get_filename_component(base ${t} NAME_WE)
+    set(exe ${folder}_${base})
+    add_executable(${exe} ${t})
+    target_compile_options(${exe} PRIVATE ${ZU_WARNINGS})
+    target_link_libraries(${exe} PRIVATE ${lib} ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_compile_definitions(${exe} PRIVATE
+      ZU_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ZU_BINARY_DIR="${PROJECT_BINARY_DIR}"
+      ZU_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/testdata")
+    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+      PROPERTIES LABELS ${folder} TIMEOUT 600)
+  endforeach()
+endfunction()

@@ -1,0 +1,36 @@
+#include "data/process_state.h"
+
+#include <cstring>
+
+char startDirectory[261];
+std::uint8_t memoryMode = 1;
+std::int32_t duplicateCheck = 1;
+std::int32_t tablesEdited;
+std::int32_t historyKind;
+std::int32_t fileKind;
+std::int32_t fileDirection;
+std::int32_t writeSelection[22];
+std::int32_t sysTanfMode;
+const char* exchangeDirectory = "";
+const char* exchangeFileName = "";
+std::int32_t speedDialPass;
+
+std::mutex& tableLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+void initProcessState() {
+  std::memset(startDirectory, 0, sizeof startDirectory);
+  memoryMode = 1;
+  duplicateCheck = 1;
+  tablesEdited = 0;
+  historyKind = 0;
+  fileKind = 0;
+  fileDirection = 0;
+  std::memset(writeSelection, 0, sizeof writeSelection);
+  sysTanfMode = 0;
+  exchangeDirectory = "";
+  exchangeFileName = "";
+  speedDialPass = 0;
+}
