@@ -1,0 +1,123 @@
+#include "base/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class TempDir : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/zu_platform_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+  }
+  void TearDown() override {
+    for (const auto& f : created_) std::remove(f.c_str());
+    rmdir(dir_.c_str());
+  }
+  std::string dir_;
+  std::set<std::string> created_;
+};
+
+}  // namespace
+
+TEST(Platform, ExecutableDirectoryHoldsThisTest) {
+  const std::string dir = executableDirectory();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_TRUE(fileExists(dir + "base_platform_test"));
+}
+
+TEST(Platform, CurrentDirectoryHasNoTrailingSlash) {
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  EXPECT_EQ(currentDirectory(), cwd);
+}
+
+TEST(Platform, FreeDiskSpaceOfRealAndMissingFolders) {
+  EXPECT_TRUE(freeDiskSpace("/tmp").has_value());
+  EXPECT_FALSE(freeDiskSpace("/no/such/folder/at/all").has_value());
+}
+
+TEST(Platform, FreeDiskSpaceSeamOverridesTheSystem) {
+  setFreeDiskSpaceForTesting(12345);
+  EXPECT_EQ(freeDiskSpace("/tmp"), std::optional<std::uint64_t>(12345));
+  EXPECT_EQ(freeDiskSpace("/no/such/folder"), std::optional<std::uint64_t>(12345));
+  setFreeDiskSpaceForTesting(std::nullopt);
+  EXPECT_FALSE(freeDiskSpace("/no/such/folder").has_value());
+}
+
+TEST(Platform, AvailableMemorySeamOverridesTheSystem) {
+  EXPECT_GT(availablePhysicalMemory(), 0u);
+  setAvailableMemoryForTesting(0);
+  EXPECT_EQ(availablePhysicalMemory(), 0u);
+  setAvailableMemoryForTesting(std::uint64_t{1} << 40);
+  EXPECT_EQ(availablePhysicalMemory(), std::uint64_t{1} << 40);
+  setAvailableMemoryForTesting(std::nullopt);
+  EXPECT_LT(availablePhysicalMemory(), std::uint64_t{1} << 40);
+}
+
+TEST(Platform, LocalTimeSeamOverridesTheClock) {
+  const LocalTime now = localTimeNow();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  setLocalTimeForTesting(LocalTime{2009, 2, 3, 4, 5, 6});
+  const LocalTime fixed = localTimeNow();
+  EXPECT_EQ(fixed.year, 2009);
+  EXPECT_EQ(fixed.second, 6);
+  setLocalTimeForTesting(std::nullopt);
+  EXPECT_GE(localTimeNow().year, 2020);
+}
+
+TEST_F(TempDir, TempFilesAreUniqueEmptyAndEndInTmp) {
+  for (const std::string& dir : {dir_, dir_ + "/"}) {
+    for (int i = 0; i < 20; ++i) {
+      const std::string path = createUniqueTempFile(dir);
+      ASSERT_FALSE(path.empty());
+      EXPECT_EQ(path.rfind(dir_ + "/", 0), 0u) << path;
+      EXPECT_EQ(extensionOf(path), ".tmp");
+      EXPECT_EQ(path.find("//"), std::string::npos) << path;
+      struct stat st {};
+      ASSERT_EQ(stat(path.c_str(), &st), 0);
+      EXPECT_EQ(st.st_size, 0);
+      EXPECT_TRUE(created_.insert(path).second) << "duplicate " << path;
+    }
+  }
+}
+
+TEST_F(TempDir, TempFileInMissingFolderFails) {
+  EXPECT_EQ(createUniqueTempFile(dir_ + "/missing"), "");
+}
+
+TEST_F(TempDir, FileExistsIsFalseForFoldersAndMissingFiles) {
+  const std::string path = createUniqueTempFile(dir_);
+  created_.insert(path);
+  EXPECT_TRUE(fileExists(path));
+  EXPECT_FALSE(fileExists(dir_));
+  EXPECT_FALSE(fileExists(dir_ + "/missing"));
+}
+
+TEST(PathParts, FolderNameAndExtension) {
+  EXPECT_EQ(directoryOf("/a/b/c.zud8"), "/a/b/");
+  EXPECT_EQ(fileNameOf("/a/b/c.zud8"), "c.zud8");
+  EXPECT_EQ(extensionOf("/a/b/c.zud8"), ".zud8");
+  EXPECT_EQ(directoryOf("/c"), "/");
+  EXPECT_EQ(directoryOf("c.csv"), "");
+  EXPECT_EQ(fileNameOf("c.csv"), "c.csv");
+  EXPECT_EQ(fileNameOf("/a/b/"), "");
+}
+
+TEST(PathParts, ExtensionIsFromTheLastDotOfTheFileName) {
+  EXPECT_EQ(extensionOf("data.backup.CSV"), ".CSV");
+  EXPECT_EQ(extensionOf("/a.b/file"), "");
+  EXPECT_EQ(extensionOf("/a/.zud8"), ".zud8");
+  EXPECT_EQ(extensionOf("file."), ".");
+  EXPECT_EQ(extensionOf(""), "");
+}
