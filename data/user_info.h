@@ -1,0 +1,22 @@
+// The user-information line: the first 192 bytes of every phonebook exchange and local file.
+//
+// Columns: 0-11 local date and time "YYYYMMDDhhmm", 12 ',', 13-36 field 1, 37 ',', 38-61
+// field 2, 62 ',', 63-78 field 3, 79-84 field 4, 85-86 blanks, 87 ',', 88-111 field 5,
+// 112 ',', 113-184 field 6, 185 ',', 186-189 blanks, 190-191 CR LF. The fields live in
+// userInfoHeader (data/phonebook_tables.h), space-filled.
+#pragma once
+
+#include <string_view>
+
+#include "data/phonebook_tables.h"
+
+constexpr int kUserInfoLineLength = 192;
+
+// Writes the line for the current local time and userInfoHeader into out: 192 bytes and a NUL.
+void formatUserInfoLine(char out[193]);
+// All six fields blank.
+void clearUserInfoFields();
+// Takes the six fields from a user-information line: columns 13, 38, 63, 79, 88 and 113 with
+// widths 24, 24, 16, 6, 24 and 72. A NUL reads as a blank; columns missing from a short text
+// leave their field blank.
+void takeUserInfoFields(std::string_view headerText);
