@@ -1,0 +1,133 @@
+// CTCPFileTransfer: the tool's whole link to the main unit.
+//
+// One object lives for the life of the process. Every exchange with the main unit is one
+// transfer run started by an entry point (ReadPhonebook ... WriteRestrictionNumbers): the entry
+// point fills the transfer queue, Run opens a fresh control connection to the main unit and a
+// listening socket for the data connection the main unit opens back, checks the unit's answer
+// to the connection request (type, password, firmware) and then moves the queued files.
+//
+// Contract:
+// - SetHost and SetPassword are called before every run (the host dialog does it); SetWorkDir
+//   names the folder that holds the work files (exchange files and upload blocks). Temporary
+//   files of a run live in work dir + "/Zu" and are removed by the next run.
+// - An entry point returns 0 when the run succeeded and -1 when it failed. Failures have already
+//   been reported to the user through message boxes (caption "エラー", warning icon, owner the
+//   progress window titled "データ通信実行中" when one exists) or are silent where the protocol
+//   gives no message; the calling workflow adds its own general message.
+// - Runs are sequential: one run at a time, on the calling thread. Progress goes to the progress
+//   window as posted messages; pending window messages are taken at fixed points of the data
+//   phase. Every fixed wait and time-out comes from linkTiming() (link/link_timing.h).
+// - After every run, successful or not, the sockets are closed and the key handle is released.
+//
+// The message-layer operations (BuildRequest ... CheckCredentials) are members because they read
+// and write the state of the exchange in progress (phase, method, status, path, host, password,
+// current file, key material, the current CHttpData).
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "ui/win_types.h"
+
+class TcpSocket;
+class CHttpData;
+
+class CTCPFileTransfer {
+public:
+    explicit CTCPFileTransfer(HWND owner);
+    virtual ~CTCPFileTransfer();
+    CTCPFileTransfer(const CTCPFileTransfer&) = delete;
+    CTCPFileTransfer& operator=(const CTCPFileTransfer&) = delete;
+
+    // Setters and small operations.
+    void SetHost(const std::string& host, int port);
+    void SetPassword(const std::string& password);
+    // A null or empty path stores an empty work directory; one trailing '/' is removed.
+    void SetWorkDir(const char* path);
+    std::string GetWorkDir() const;
+    // First port tried for the data-connection listener (9000; the next four are tried too).
+    void SetListenPort(int port);
+    // Address the listener binds to: empty (the default) listens on every interface.
+    void SetListenAddress(const std::string& address);
+    // Creates work dir + "/Zu" if needed and a new, empty, uniquely named ".tmp" file in it;
+    // returns its path, or "" when it cannot be created.
+    std::string MakeTempName();
+
+    // Entry points: 0 success, -1 failure.
+    int ReadPhonebook();
+    int ReadCallHistory();
+    int ReadRestrictionNumbers();
+    int WritePhonebook();
+    int WriteRestrictionNumbers();
+
+    // Upload preparation: split the staged work files of the work directory into upload blocks.
+    // familyFlag 1 selects the 10-column speed-dial form.
+    void PrepareSpeedDialFiles(int familyFlag);
+    void PrepareExtensionFiles();
+    void PrepareRestrictionFiles();
+    void PrepareTemplateFile();
+
+    // Message layer.
+    int BuildRequest(int kind, std::string& text);
+    void AppendHeaders(int kind, bool request, std::string& text);
+    bool SendStatus(int code, TcpSocket& socket);
+    bool ParseStatusLine(std::string_view line);
+    int ParseHeaderLine(std::string_view line);
+    bool ParseRequestLine(std::string_view line);
+    int StatusClass() const;
+    bool CheckCredentials(std::string_view text) const;
+
+protected:
+    // Run steps.
+    int Run(int download);
+    bool OpenControl();
+    bool OpenListener();
+    bool RequestConnectionInfo();
+    // Reads the body of the connection answer; *body is malloc'ed (caller frees), null when empty.
+    int ReadAnswerBody(char** body, int* length);
+    void AdjustQueueForFirmware(int download);
+    bool WriteFileList(int download);
+    int RunDataPhase(int download);
+    bool ServeRequest(int download);
+    bool FetchFile();
+    // Runs the queued transfer and releases everything a run holds, on every exit.
+    int RunAndRelease(int download);
+
+    HWND m_owner = nullptr;
+    std::unique_ptr<TcpSocket> m_control;
+    std::unique_ptr<TcpSocket> m_listener;
+    std::unique_ptr<TcpSocket> m_data;
+    std::int32_t m_phase = 0;
+    std::int32_t m_method = 0;
+    std::int32_t m_status = 0;
+    std::string m_workDir;
+    std::string m_password = "7351";
+    std::string m_path;
+    std::string m_localAddress;
+    std::string m_host = "Localhost";
+    std::int32_t m_port = 9000;
+    std::int32_t m_listenPort = 9000;
+    char m_answerFile[261] = {};
+    char m_fileListFile[261] = {};
+    char m_receivedFile[261] = {};
+    std::unique_ptr<CHttpData> m_http;
+    std::string m_fwText;
+    std::string m_deviceType;
+    std::string m_unitPassword;
+    std::list<std::string> m_queue;
+    std::int32_t m_queueTotal = 0;
+    std::string m_currentFile;
+    std::int32_t m_progressPos = 0;
+    std::int32_t m_progressStep = 0;
+    std::int32_t m_dataAccepted = 0;
+    std::int32_t m_paced = 1;
+    HWND m_progressWindow = nullptr;
+    unsigned char keyMaterial[64] = {};
+    std::int32_t m_restrictionRun = 0;
+    double m_fwVersion = 0.0;
+    std::int32_t m_phonebookRun = 0;
+    std::string m_listenAddress;
+};
