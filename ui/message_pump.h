@@ -1,0 +1,12 @@
+// Pumping posted messages.
+//
+// A message posted to a window (ui/window_registry.h) waits in the queue of the thread that owns
+// the window (the thread that created it) until that thread pumps. Messages are delivered in the
+// order they were posted, each by a call of the window's OnMessage() on the pumping thread.
+#pragma once
+
+// Delivers at most one pending message for windows of the calling thread, after turning the
+// backend's own event loop once. Returns true when something was delivered or processed.
+bool pumpOneMessage();
+// Calls pumpOneMessage() `count` times (fewer when nothing is left).
+void pumpMessages(int count);
