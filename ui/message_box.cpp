@@ -19,6 +19,18 @@ int refusingAnswer(unsigned type) {
 
 }  // namespace
 
+std::string messageBoxConsoleText(std::string_view caption, std::string_view text) {
+  std::size_t first = text.find_first_not_of("\r\n");
+  std::size_t last = text.find_last_not_of("\r\n");
+  std::string_view body = first == std::string_view::npos ? std::string_view()
+                                                          : text.substr(first, last - first + 1);
+  std::string line(caption);
+  line += ": ";
+  line += body;
+  line += '\n';
+  return line;
+}
+
 int MessageBox(HWND owner, std::string_view text, std::string_view caption, unsigned type) {
   MessageBoxRequest request;
   request.owner = owner;
@@ -29,6 +41,6 @@ int MessageBox(HWND owner, std::string_view text, std::string_view caption, unsi
   request.thread = std::this_thread::get_id();
   UiBackendRef backend;
   if (backend) return backend->messageBox(request);
-  std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+  std::fputs(messageBoxConsoleText(caption, text).c_str(), stderr);
   return refusingAnswer(type);
 }

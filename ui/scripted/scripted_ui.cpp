@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "ui/message_box.h"
+
 // ---- DialogDriver ----
 
 DialogDriver::DialogDriver(CDialog& dialog, ScriptedUi* ui) : m_dialog(dialog), m_ui(ui) {}
@@ -175,7 +177,7 @@ int ScriptedUi::messageBox(const MessageBoxRequest& request) {
     m_messages.push_back(record);
     echo = m_echo;
   }
-  if (echo) std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+  if (echo) std::fputs(messageBoxConsoleText(request.caption, request.text).c_str(), stderr);
   return record.result;
 }
 

@@ -117,7 +117,7 @@ class ScriptedUi : public UiBackend {
   void answer(std::string caption, int result);
   void setDefaultAnswer(unsigned buttons, int result);
   void answerFile(std::optional<std::string> path);
-  // Prints every message box to stderr as "caption: text" (UTF-8).
+  // Prints every message box to stderr as "caption: text" (UTF-8, messageBoxConsoleText).
   void setEchoToStderr(bool echo);
 
   // Records (copies, safe while other threads add to them).
