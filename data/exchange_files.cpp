@@ -1,0 +1,720 @@
+#include "data/exchange_files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "base/atomic_file.h"
+#include "base/platform.h"
+#include "base/sjis.h"
+#include "data/phonebook_tables.h"
+#include "data/process_state.h"
+#include "data/user_info.h"
+#include "data/xml_access.h"
+
+namespace {
+
+// ---- small text helpers -------------------------------------------------------------------
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool startsWithDigit(std::string_view s) { return !s.empty() && isDigit(s.front()); }
+
+bool endsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+bool isDialCharacter(char c) {
+  return isDigit(c) || c == '*' || c == '#' || c == 'P' || c == '-' || c == 'M';
+}
+
+std::string exchangePath() { return std::string(exchangeDirectory) + exchangeFileName; }
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t hit = text.find(from, pos);
+    if (hit == std::string_view::npos) break;
+    out.append(text.substr(pos, hit - pos));
+    out.append(to);
+    pos = hit + from.size();
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+// Value of the leading decimal digits of `s`, looking at no more than maxDigits characters.
+// digits receives how many there were.
+int leadingNumber(std::string_view s, std::size_t maxDigits, int* digits = nullptr) {
+  int value = 0;
+  int count = 0;
+  for (std::size_t i = 0; i < s.size() && i < maxDigits && isDigit(s[i]); ++i, ++count)
+    value = value * 10 + (s[i] - '0');
+  if (digits) *digits = count;
+  return value;
+}
+
+// ---- writing ------------------------------------------------------------------------------
+
+// The text of a field rendered into a work line: from `column` up to its first NUL, at most
+// `width` bytes.
+std::string_view lineField(const char* line, int column, int width) {
+  const char* p = line + column;
+  std::size_t n = 0;
+  while (n < static_cast<std::size_t>(width) && p[n] != '\0') ++n;
+  return {p, n};
+}
+
+void appendSpeedDialRows(std::string& out) {
+  fillSpeedDialLines(0);
+  const bool tenColumns = sysTanfMode != 0;
+  out.append(tenColumns ? kSpeedDial10Header : kSpeedDial7Header);
+  out.append("\r\n");
+  for (int n = 0; n < kSpeedDialRows; ++n) {
+    const char* line = workLines.lines[n];
+    out.append(line, 4);
+    out += ',';
+    out.append(lineField(line, 4, 24));
+    out += ',';
+    out.append(lineField(line, 28, 20));
+    out += ',';
+    out.append(lineField(line, 49, 20));
+    out += ',';
+    out.append(lineField(line, 70, 3));
+    out += ',';
+    out.append(lineField(line, 74, 2));
+    out += ',';
+    out += line[77];
+    if (tenColumns) {
+      out += ',';
+      out += line[78];
+      out += ',';
+      out.append(line + 79, 3);
+      out += ',';
+      out.append(line + 82, 3);
+    }
+    out.append("\r\n");
+  }
+}
+
+void appendExtensionRows(std::string& out) {
+  const int lines = fillExtensionLines(101);
+  out.append(kExtensionHeader);
+  out.append("\r\n");
+  for (int i = 0; i < lines; ++i) {
+    const char* line = workLines.lines[i];
+    out.append(line, 3);
+    out += ',';
+    out.append(lineField(line, 3, 4));
+    out += ',';
+    out.append(lineField(line, 8, 12));
+    out += ',';
+    out.append(lineField(line, 21, 10));
+    out.append("\r\n");
+  }
+}
+
+void appendTemplateRows(std::string& out) {
+  out.append(kTemplateHeader);
+  out.append("\r\n");
+  char text[21];
+  char item[8];
+  for (int i = kTemplateFirstItem; i <= kTemplateLastItem; ++i) {
+    getTemplateMessage(i, text);
+    text[20] = '\0';
+    std::snprintf(item, sizeof item, "%03d,", i);
+    out.append(item);
+    out.append(text);
+    out.append("\r\n");
+  }
+}
+
+// ---- reading ------------------------------------------------------------------------------
+
+// Walks the rows of a body: the first line up to CR LF is the column header, every following
+// row ends at CR LF (a last row may end with the data). Rows are views into the body.
+class RowCursor {
+ public:
+  explicit RowCursor(std::string_view body) : m_body(body) {}
+
+  // The header line; false when the body has no CR LF at all (then there are no rows).
+  bool header(std::string_view& line) {
+    std::size_t end = m_body.find("\r\n");
+    if (end == std::string_view::npos) {
+      line = m_body;
+      m_pos = m_body.size();
+      return false;
+    }
+    line = m_body.substr(0, end);
+    m_pos = end + 2;
+    return true;
+  }
+
+  bool next(std::string_view& row) {
+    if (m_pos >= m_body.size()) return false;
+    std::size_t end = m_body.find("\r\n", m_pos);
+    if (end == std::string_view::npos) end = m_body.size();
+    row = m_body.substr(m_pos, end - m_pos);
+    m_pos = end == m_body.size() ? end : end + 2;
+    // A row is looked at through a buffer of kRowBufferBytes: longer rows are cut.
+    if (row.size() > kRowBufferBytes - 1) row = row.substr(0, kRowBufferBytes - 1);
+    return true;
+  }
+
+ private:
+  std::string_view m_body;
+  std::size_t m_pos = 0;
+};
+
+constexpr int kMaxFields = 16;
+
+// The comma-separated fields of a row: the first kMaxFields views, and how many there are.
+struct RowFields {
+  std::string_view field[kMaxFields];
+  int count = 0;
+  int commas = 0;
+
+  std::string_view operator[](int i) const { return i < count && i < kMaxFields ? field[i] : ""; }
+};
+
+void splitRow(std::string_view row, RowFields& out) {
+  out.count = 0;
+  out.commas = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= row.size(); ++i) {
+    if (i == row.size() || row[i] == ',') {
+      if (out.count < kMaxFields) out.field[out.count] = row.substr(start, i - start);
+      ++out.count;
+      if (i < row.size()) ++out.commas;
+      start = i + 1;
+    }
+  }
+}
+
+// Copies the dial characters of `s` into dst (at most maxChars), dropping every other byte.
+void copyDialCharacters(std::string_view s, char* dst, std::size_t maxChars) {
+  std::size_t n = 0;
+  for (char c : s) {
+    if (n >= maxChars) break;
+    if (isDialCharacter(c)) dst[n++] = c;
+  }
+}
+
+// A reading as the files carry it: double quote, '\', '<' and '>' become blanks, the other
+// bytes 0x20-0xDF stay and all else is dropped; at most maxBytes are kept.
+void copyReading(std::string_view s, char* dst, std::size_t maxBytes) {
+  std::size_t n = 0;
+  for (char ch : s) {
+    if (n >= maxBytes) break;
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\' || c == '<' || c == '>') {
+      dst[n++] = ' ';
+    } else if (c >= 0x20 && c <= 0xDF) {
+      dst[n++] = ch;
+    }
+  }
+}
+
+// Copies at most maxBytes of `s` without splitting a double-byte character.
+void copyCut(std::string_view s, char* dst, std::size_t maxBytes) {
+  std::size_t n = s.size();
+  if (n >= maxBytes) n = sjisCutLength(s.data(), maxBytes);
+  std::memcpy(dst, s.data(), n);
+}
+
+// The use of a row with a number: 1-8 and the extension positions stay, everything else
+// (0, 9-100, any other value, a text that is not a number) becomes "1".
+void normaliseUse(char use[4]) {
+  const std::size_t len = strnlen(use, 3);
+  int value = 0;
+  if (len == 3 && isDigit(use[0]) && isDigit(use[1]) && isDigit(use[2])) {
+    value = (use[0] - '0') * 100 + (use[1] - '0') * 10 + (use[2] - '0');
+  } else if (len == 1 && isDigit(use[0])) {
+    value = use[0] - '0';
+  }
+  if ((value >= 1 && value <= 8) || isExtensionPosition(value)) return;
+  std::memset(use, 0, 4);
+  use[0] = '1';
+}
+
+int digitValue(char c) { return isDigit(c) ? c - '0' : 0; }
+
+std::uint16_t templateNumber(std::string_view field, bool fromMainUnit) {
+  int value = leadingNumber(field, fromMainUnit ? 5 : 3);
+  return static_cast<std::uint16_t>(std::min(value, 65535));
+}
+
+// The line group of a 7-field row from the main unit: the row's last character, ignoring one
+// trailing comma.
+char lastCharacterOfRow(std::string_view row) {
+  if (!row.empty() && row.back() == ',') row.remove_suffix(1);
+  return row.empty() ? '\0' : row.back();
+}
+
+void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
+  RowCursor rows(body);
+  std::string_view header;
+  if (!rows.header(header)) return;
+  summary.headerRecognised = endsWith(header, kSpeedDial10Header) || endsWith(header, kSpeedDial7Header);
+  const bool fromMainUnit = speedDialPass != 0;
+  const bool tenColumns = sysTanfMode != 0;
+  const int lastEntry = (memoryMode & 3) == 2 ? kSpeedDialEntries990 - 1 : kSpeedDialEntries - 1;
+  bool first = true;
+  bool loading = true;
+  std::string_view row;
+  RowFields fields;
+  while (rows.next(row)) {
+    if (startsWithDigit(row)) ++summary.keyedRows;
+    if (!loading) continue;
+    if (first) {
+      first = false;
+      if (!(row.starts_with("0,") || row.starts_with("000"))) {
+        loading = false;
+        continue;
+      }
+    }
+    int digits = 0;
+    const int n = leadingNumber(row, 4, &digits);
+    if (digits == 0) continue;
+    splitRow(row, fields);
+    if (fields.count >= 7) {
+      SpeedDialFields f{};
+      copyDialCharacters(fields[1], f.number, 24);
+      if (fromMainUnit) {
+        std::string_view name = fields[2].substr(0, 20);
+        std::memcpy(f.name, name.data(), name.size());
+      } else {
+        copyCut(fields[2], f.name, 20);
+      }
+      copyReading(fields[3], f.reading, 20);
+      std::string_view use = fields[4].substr(0, 3);
+      std::memcpy(f.use, use.data(), use.size());
+      int group = leadingNumber(fields[5], 9);
+      if (group < 1 || group > 30) group = 1;
+      std::snprintf(f.speedDialGroup, sizeof f.speedDialGroup, "%02d", group);
+      if (fields.count == 7 && fromMainUnit) {
+        f.lineGroup = static_cast<std::uint8_t>(digitValue(lastCharacterOfRow(row)));
+      } else {
+        f.lineGroup = static_cast<std::uint8_t>(digitValue(fields[6].empty() ? '\0' : fields[6][0]));
+      }
+      if (tenColumns && fields.count > 7) {
+        f.displayMode = static_cast<std::uint8_t>(fields[7].size() == 1 ? digitValue(fields[7][0]) : 0);
+        f.template1 = templateNumber(fields[8], fromMainUnit);
+        f.template2 = templateNumber(fields[9], fromMainUnit);
+      }
+      if (f.number[0] != '\0') {
+        normaliseUse(f.use);
+      } else if (f.name[0] == '\0' && f.reading[0] == '\0') {
+        std::memset(f.use, 0, sizeof f.use);
+        std::memset(f.speedDialGroup, 0, sizeof f.speedDialGroup);
+        f.lineGroup = 0;
+        f.displayMode = 0;
+        f.template1 = 0;
+        f.template2 = 0;
+      }
+      summary.rowsStored += setSpeedDialEntry(n, f);
+    }
+    if (n >= lastEntry) loading = false;
+  }
+}
+
+void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
+  RowCursor rows(body);
+  std::string_view header;
+  if (!rows.header(header)) return;
+  summary.headerRecognised = endsWith(header, kExtensionHeader);
+  std::string_view row;
+  RowFields fields;
+  for (int taken = 0; rows.next(row); ++taken) {
+    if (startsWithDigit(row)) ++summary.keyedRows;
+    if (taken >= kExtensionRowsMax) continue;
+    splitRow(row, fields);
+    int digits = 0;
+    const int position = leadingNumber(fields[0], 9, &digits);
+    if (fields.count < 4 || digits == 0) continue;
+    ExtensionFields f{};
+    copyDialCharacters(fields[1], f.extensionNumber, 24);
+    copyCut(fields[2].substr(0, 12), f.name, 10);
+    copyReading(fields[3], f.reading, 20);
+    summary.rowsStored += setExtensionEntry(0, position, f);
+  }
+}
+
+void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
+  RowCursor rows(body);
+  std::string_view header;
+  if (!rows.header(header)) return;
+  summary.headerRecognised = endsWith(header, kTemplateHeader);
+  std::string_view row;
+  RowFields fields;
+  for (int taken = 0; rows.next(row); ++taken) {
+    if (startsWithDigit(row)) ++summary.keyedRows;
+    if (taken >= kTemplateRowsMax) continue;
+    splitRow(row, fields);
+    int digits = 0;
+    int item = 0;
+    for (char c : fields[0]) {
+      if (!isDigit(c)) continue;
+      if (++digits <= 3) item = item * 10 + (c - '0');
+    }
+    if (digits != 3 || item < kTemplateFirstItem || item > kTemplateLastItem) continue;
+    if (fields.commas > 2 && item != kTemplateLastItem) continue;
+    char text[21] = {};
+    copyCut(fields[1], text, 20);
+    summary.rowsStored += setTemplateMessage(item, std::string_view(text, strnlen(text, 20)), 1);
+  }
+}
+
+// ---- upload blocks ------------------------------------------------------------------------
+
+// The rows of an exchange file after its user-information line and its column-header line,
+// each without its line end; lines that do not begin with a digit are left out.
+class ExchangeRows {
+ public:
+  explicit ExchangeRows(std::FILE* exchange) {
+    if (!exchange) return;
+    std::fseek(exchange, 0, SEEK_SET);
+    char chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, exchange)) > 0) m_text.append(chunk, n);
+    std::size_t start = std::min<std::size_t>(kUserInfoBytes, m_text.size());
+    std::size_t headerEnd = m_text.find('\n', start);
+    m_pos = headerEnd == std::string::npos ? m_text.size() : headerEnd + 1;
+  }
+
+  bool next(std::string_view& row) {
+    while (m_pos < m_text.size()) {
+      std::size_t end = m_text.find('\n', m_pos);
+      if (end == std::string::npos) end = m_text.size();
+      std::string_view line(m_text.data() + m_pos, end - m_pos);
+      m_pos = end + 1;
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (startsWithDigit(line)) {
+        row = line;
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  std::string m_text;
+  std::size_t m_pos = 0;
+};
+
+// The block files of one upload: the first is the caller's, each following one is created
+// here and replaced atomically once complete.
+class BlockSequence {
+ public:
+  explicit BlockSequence(std::FILE* first) : m_first(first) {}
+  BlockSequence(const BlockSequence&) = delete;
+  BlockSequence& operator=(const BlockSequence&) = delete;
+
+  void write(std::string_view bytes) {
+    std::FILE* out = m_current ? m_current->file() : (m_sinkLost ? nullptr : m_first);
+    if (!out) return;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) m_ok = false;
+  }
+
+  void startNext(const std::string& path) {
+    finishCurrent();
+    m_current = std::make_unique<AtomicFileWriter>(path);
+    if (!m_current->open()) {
+      m_current.reset();
+      m_sinkLost = true;
+      m_ok = false;
+    }
+  }
+
+  // Returns 1 when every block was written.
+  int finish() {
+    finishCurrent();
+    if (m_first && std::fflush(m_first) != 0) m_ok = false;
+    return m_ok ? 1 : 0;
+  }
+
+ private:
+  void finishCurrent() {
+    if (m_current && !m_current->commit()) m_ok = false;
+    m_current.reset();
+  }
+
+  std::FILE* m_first;
+  std::unique_ptr<AtomicFileWriter> m_current;
+  bool m_sinkLost = false;
+  bool m_ok = true;
+};
+
+std::string numberedBlockPath(const std::string& firstBlockPath, std::string_view prefix, int first) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%04d.txt", first);
+  return directoryOf(firstBlockPath) + std::string(prefix) + digits;
+}
+
+std::string commasToAt(std::string_view row) {
+  std::string out(row);
+  std::replace(out.begin(), out.end(), ',', '@');
+  return out;
+}
+
+// ---- element converters -------------------------------------------------------------------
+
+// The rows text of the first element of the list: its first child's text, starting with the
+// first row (never with the line end after the opening tag).
+std::string elementRows(const CXMLElementList& elements) {
+  if (elements.Length() == 0) return {};
+  CXMLElement element = elements.Item(0);
+  if (!element.HasChild()) return {};
+  std::string text = element.FirstChildText();
+  std::size_t start = text.find_first_not_of("\r\n");
+  return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+void writeBytes(std::FILE* out, std::string_view bytes) {
+  if (out && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
+}
+
+void writeConverted(std::FILE* out, std::string_view header, const std::string& rows,
+                    std::string_view ending) {
+  std::string text;
+  text.reserve(header.size() + rows.size() + 8);
+  text.append(header);
+  text.append("\r\n");
+  text.append(rows);
+  text.append(ending);
+  writeBytes(out, text);
+}
+
+std::string lfToCrLf(std::string_view text) { return replaceAll(text, "\n", "\r\n"); }
+
+}  // namespace
+
+// ---- exchange files -----------------------------------------------------------------------
+
+int writeExchangeFile(int kind) {
+  if (kind != kExchangeSpeedDial && kind != kExchangeExtensions && kind != kExchangeTemplates)
+    return kExchangeBadKind;
+  std::string body;
+  body.reserve(kind == kExchangeSpeedDial ? 512 * 1024 : 32 * 1024);
+  char userLine[kUserInfoBytes + 1];
+  formatUserInfoLine(userLine);
+  body.append(userLine, kUserInfoBytes);
+  if (kind == kExchangeSpeedDial) {
+    appendSpeedDialRows(body);
+  } else if (kind == kExchangeExtensions) {
+    appendExtensionRows(body);
+  } else {
+    appendTemplateRows(body);
+  }
+  const std::string path = exchangePath();
+  if (replaceFileAtomically(path, body)) return kExchangeDone;
+  if (exchangeDirectory[0] != '\0') {
+    std::error_code ec;
+    std::filesystem::create_directories(exchangeDirectory, ec);
+    if (replaceFileAtomically(path, body)) return kExchangeDone;
+  }
+  return kExchangeCannotOpen;
+}
+
+int readExchangeFile(int kind) { return readExchangeFile(kind, nullptr); }
+
+int readExchangeFile(int kind, ExchangeReadSummary* summary) {
+  if (kind != kExchangeSpeedDial && kind != kExchangeExtensions && kind != kExchangeTemplates)
+    return kExchangeBadKind;
+  std::FILE* file = std::fopen(exchangePath().c_str(), "rb");
+  if (!file) return kExchangeCannotOpen;
+  char head[kUserInfoBytes];
+  std::size_t headBytes = std::fread(head, 1, sizeof head, file);
+  if (headBytes > 0 && head[0] == '2') {
+    takeUserInfoFields(std::string_view(head, headBytes));
+  } else {
+    std::fseek(file, 0, SEEK_SET);
+  }
+  std::memset(&workLines, ' ', sizeof workLines);
+  char* body = &workLines.lines[0][0];
+  const std::size_t bodyBytes = std::fread(body, 1, sizeof workLines, file);
+  std::fclose(file);
+
+  ExchangeReadSummary found;
+  std::string_view text(body, bodyBytes);
+  if (kind == kExchangeSpeedDial) {
+    parseSpeedDialBody(text, found);
+  } else if (kind == kExchangeExtensions) {
+    parseExtensionBody(text, found);
+  } else {
+    parseTemplateBody(text, found);
+  }
+  if (summary) *summary = found;
+  return kExchangeDone;
+}
+
+bool exchangeBodyRefused(const ExchangeReadSummary& summary) {
+  return summary.rowsStored == 0 && (!summary.headerRecognised || summary.keyedRows > 0);
+}
+
+// ---- upload blocks ------------------------------------------------------------------------
+
+int makeSpeedDialBlocks(std::FILE* exchange, std::FILE* firstBlock,
+                        const std::string& firstBlockPath, int form) {
+  const std::string element(form == 1 ? kSysTanfElement : kSysTanElement);
+  const std::string_view prefix = form == 1 ? kSysTanfBlockPrefix : kSysTanBlockPrefix;
+  const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
+  const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
+  ExchangeRows rows(exchange);
+  BlockSequence blocks(firstBlock);
+  blocks.write(open);
+  std::string_view row;
+  int count = 0;
+  while (rows.next(row)) {
+    blocks.write(row);
+    blocks.write(",\n\n");
+    ++count;
+    if (count % kSpeedDialBlockRows == 0 && count / kSpeedDialBlockRows < kSpeedDialBlockCount) {
+      blocks.write(close);
+      blocks.write("\n");
+      blocks.startNext(numberedBlockPath(firstBlockPath, prefix, count));
+      blocks.write(open);
+    }
+  }
+  blocks.write(close);
+  return blocks.finish();
+}
+
+int makeExtensionBlocks(std::FILE* exchange, std::FILE* firstBlock,
+                        const std::string& firstBlockPath) {
+  const std::string open = std::string(kRootOpen) + "\n\n<" + std::string(kNaisenElement) + ">\n\n";
+  const std::string close = "</" + std::string(kNaisenElement) + ">\n\n" + std::string(kRootClose) + "\n";
+  ExchangeRows rows(exchange);
+  BlockSequence blocks(firstBlock);
+  blocks.write(open);
+  std::string_view row;
+  int count = 0;
+  std::size_t block = 0;
+  while (rows.next(row)) {
+    blocks.write(row);
+    blocks.write(",\n");
+    ++count;
+    if (block < std::size(kNaisenBlockEnds) && count == kNaisenBlockEnds[block]) {
+      ++block;
+      blocks.write(close);
+      blocks.startNext(directoryOf(firstBlockPath) + std::string(kNaisenBlockNames[block]));
+      blocks.write(open);
+    }
+  }
+  blocks.write(close);
+  return blocks.finish();
+}
+
+int makeTemplateBlock(std::FILE* exchange, std::FILE* firstBlock, const std::string&) {
+  ExchangeRows rows(exchange);
+  BlockSequence blocks(firstBlock);
+  blocks.write(std::string(kRootOpen) + "\r\n<" + std::string(kTemplateElement) + ">\r\n");
+  std::string_view row;
+  while (rows.next(row)) {
+    blocks.write(commasToAt(row));
+    blocks.write("\r");
+  }
+  blocks.write("</" + std::string(kTemplateElement) + ">\r\n" + std::string(kRootClose));
+  return blocks.finish();
+}
+
+int makeRestrictionBlocks(std::FILE* exchange, std::FILE* firstBlock,
+                          const std::string& firstBlockPath) {
+  const std::string element(kRestrictionElement);
+  const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
+  const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
+  ExchangeRows rows(exchange);
+  BlockSequence blocks(firstBlock);
+  blocks.write(open);
+  std::string_view row;
+  int count = 0;
+  while (rows.next(row)) {
+    blocks.write(commasToAt(row));
+    blocks.write(",\n\n");
+    ++count;
+    if (count % kRestrictionBlockRows == 0 && count / kRestrictionBlockRows < kRestrictionBlockCount) {
+      blocks.write(close);
+      blocks.write("\n");
+      blocks.startNext(numberedBlockPath(firstBlockPath, kHkiseinoBlockPrefix, count));
+      blocks.write(open);
+    }
+  }
+  blocks.write(close);
+  return blocks.finish();
+}
+
+// ---- element converters -------------------------------------------------------------------
+
+std::string speedDialRowsText(std::string_view rows, int sourceFlag) {
+  return sourceFlag == 0 ? replaceAll(rows, ",\n\n", "\r\n") : lfToCrLf(rows);
+}
+
+std::string extensionRowsText(std::string_view rows, int sourceFlag) {
+  return sourceFlag == 0 ? replaceAll(rows, "\n\n", "\r\n") : lfToCrLf(rows);
+}
+
+std::string restrictionRowsText(std::string_view rows, int sourceFlag) {
+  std::string text(rows);
+  std::replace(text.begin(), text.end(), '@', ',');
+  return sourceFlag == 0 ? replaceAll(text, "\n\n", "\r\n") : lfToCrLf(text);
+}
+
+std::string historyRowsText(std::string_view rows, int sourceFlag) {
+  return sourceFlag == 0 ? replaceAll(rows, ",\n\n", "\r\n") : lfToCrLf(rows);
+}
+
+std::string templateRowsText(std::string_view rows, int sourceFlag) {
+  const std::string text = extensionRowsText(rows, sourceFlag);
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  bool separatorSeen = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (isDigit(c)) {
+      out += c;
+    } else if (c == '@') {
+      out += separatorSeen ? '@' : ',';
+      separatorSeen = true;
+    } else if (c == ',') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') {
+        out.append(",\r\n");
+        separatorSeen = false;
+      }
+    } else if (c == '\r' || c == '\n') {
+      if (separatorSeen) {
+        out.append(",\r\n");
+        separatorSeen = false;
+      }
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void convertSpeedDialElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
+  writeConverted(out, sysTanfMode ? kSpeedDial10Header : kSpeedDial7Header,
+                 speedDialRowsText(elementRows(elements), sourceFlag), "\r\n");
+}
+
+void convertExtensionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
+  writeConverted(out, kExtensionHeader, extensionRowsText(elementRows(elements), sourceFlag), "\r\n");
+}
+
+void convertTemplateElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
+  writeConverted(out, kTemplateHeader, templateRowsText(elementRows(elements), sourceFlag), "\r\n");
+}
+
+void convertRestrictionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
+  writeConverted(out, kRestrictionHeader, restrictionRowsText(elementRows(elements), sourceFlag),
+                 ",\r\n");
+}
+
+void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag,
+                           int historyKind) {
+  writeConverted(out, historyKind == 1 ? kInternalHistoryHeader : kExternalHistoryHeader,
+                 historyRowsText(elementRows(elements), sourceFlag), "\r\n");
+}
