@@ -370,41 +370,6 @@ void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
 
 // ---- upload blocks ------------------------------------------------------------------------
 
-// The rows of an exchange file after its user-information line and its column-header line,
-// each without its line end; lines that do not begin with a digit are left out.
-class ExchangeRows {
- public:
-  explicit ExchangeRows(std::FILE* exchange) {
-    if (!exchange) return;
-    std::fseek(exchange, 0, SEEK_SET);
-    char chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, exchange)) > 0) m_text.append(chunk, n);
-    std::size_t start = std::min<std::size_t>(kUserInfoBytes, m_text.size());
-    std::size_t headerEnd = m_text.find('\n', start);
-    m_pos = headerEnd == std::string::npos ? m_text.size() : headerEnd + 1;
-  }
-
-  bool next(std::string_view& row) {
-    while (m_pos < m_text.size()) {
-      std::size_t end = m_text.find('\n', m_pos);
-      if (end == std::string::npos) end = m_text.size();
-      std::string_view line(m_text.data() + m_pos, end - m_pos);
-      m_pos = end + 1;
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      if (startsWithDigit(line)) {
-        row = line;
-        return true;
-      }
-    }
-    return false;
-  }
-
- private:
-  std::string m_text;
-  std::size_t m_pos = 0;
-};
-
 // The block files of one upload: the first is the caller's, each following one is created
 // here and replaced atomically once complete.
 class BlockSequence {
@@ -492,6 +457,34 @@ std::string lfToCrLf(std::string_view text) { return replaceAll(text, "\n", "\r\
 
 }  // namespace
 
+// ---- rows of an exchange file -------------------------------------------------------------
+
+ExchangeFileRows::ExchangeFileRows(std::FILE* exchange) {
+  if (!exchange) return;
+  std::fseek(exchange, 0, SEEK_SET);
+  char chunk[65536];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, exchange)) > 0) m_text.append(chunk, n);
+  const std::size_t start = std::min<std::size_t>(kUserInfoBytes, m_text.size());
+  const std::size_t headerEnd = m_text.find('\n', start);
+  m_pos = headerEnd == std::string::npos ? m_text.size() : headerEnd + 1;
+}
+
+bool ExchangeFileRows::next(std::string_view& row) {
+  while (m_pos < m_text.size()) {
+    std::size_t end = m_text.find('\n', m_pos);
+    if (end == std::string::npos) end = m_text.size();
+    std::string_view line(m_text.data() + m_pos, end - m_pos);
+    m_pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (startsWithDigit(line)) {
+      row = line;
+      return true;
+    }
+  }
+  return false;
+}
+
 // ---- exchange files -----------------------------------------------------------------------
 
 int writeExchangeFile(int kind) {
@@ -563,7 +556,7 @@ int makeSpeedDialBlocks(std::FILE* exchange, std::FILE* firstBlock,
   const std::string_view prefix = form == 1 ? kSysTanfBlockPrefix : kSysTanBlockPrefix;
   const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
   const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
-  ExchangeRows rows(exchange);
+  ExchangeFileRows rows(exchange);
   BlockSequence blocks(firstBlock);
   blocks.write(open);
   std::string_view row;
@@ -587,7 +580,7 @@ int makeExtensionBlocks(std::FILE* exchange, std::FILE* firstBlock,
                         const std::string& firstBlockPath) {
   const std::string open = std::string(kRootOpen) + "\n\n<" + std::string(kNaisenElement) + ">\n\n";
   const std::string close = "</" + std::string(kNaisenElement) + ">\n\n" + std::string(kRootClose) + "\n";
-  ExchangeRows rows(exchange);
+  ExchangeFileRows rows(exchange);
   BlockSequence blocks(firstBlock);
   blocks.write(open);
   std::string_view row;
@@ -609,7 +602,7 @@ int makeExtensionBlocks(std::FILE* exchange, std::FILE* firstBlock,
 }
 
 int makeTemplateBlock(std::FILE* exchange, std::FILE* firstBlock, const std::string&) {
-  ExchangeRows rows(exchange);
+  ExchangeFileRows rows(exchange);
   BlockSequence blocks(firstBlock);
   blocks.write(std::string(kRootOpen) + "\r\n<" + std::string(kTemplateElement) + ">\r\n");
   std::string_view row;
@@ -626,7 +619,7 @@ int makeRestrictionBlocks(std::FILE* exchange, std::FILE* firstBlock,
   const std::string element(kRestrictionElement);
   const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
   const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
-  ExchangeRows rows(exchange);
+  ExchangeFileRows rows(exchange);
   BlockSequence blocks(firstBlock);
   blocks.write(open);
   std::string_view row;

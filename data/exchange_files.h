@@ -55,6 +55,19 @@ int readExchangeFile(int kind, ExchangeReadSummary* summary);
 // A file of the right kind without rows is not refused.
 bool exchangeBodyRefused(const ExchangeReadSummary& summary);
 
+// The rows of an exchange or local text file after its user-information line (192 bytes) and
+// its column-header line (up to and including its LF), each without its line end; lines that do
+// not begin with a digit are left out. Reads the whole file from its start when constructed.
+class ExchangeFileRows {
+ public:
+  explicit ExchangeFileRows(std::FILE* file);
+  bool next(std::string_view& row);
+
+ private:
+  std::string m_text;
+  std::size_t m_pos = 0;
+};
+
 // Upload blocks. Each reads an exchange file written by writeExchangeFile (or, for the
 // restriction numbers, "hkiseinotmp.txt") from after its user-information and column-header
 // lines, and writes the first block into `firstBlock`; every following block is created beside

@@ -1,0 +1,65 @@
+// The tagged local files: .zud8 and .zud3 (speed dial), .zud4 (extension directory), .zud9
+// (templates) and .zud7 (restriction numbers). The layout is in data/exchange_format.h.
+//
+// Writing: each writer takes an exchange or local text file opened for binary reading (written
+// by writeExchangeFile, or the local restriction text) and a target opened for binary writing;
+// it reads the text from after its user-information and column-header lines, writes the whole
+// tagged file to the target and leaves both files open (the caller owns them). The save date and
+// the user-information line are those of now (localTimeNow) and userInfoHeader.
+//
+// Reading: collectTaggedHeader reads the head of a tagged file up to its data element and gives
+// the user-information text; convertTaggedRows appends the file's rows as exchange-file text
+// (the column header, the rows, the closing line end) to a work file, through the XML document
+// when the file loads as one and as plain text otherwise. The work file then goes to
+// readExchangeFile (or the restriction parser).
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+class TextFileReader;
+
+// Return 0 when the tagged file was written, 30 when writing to the target failed.
+// The element is "systanf" when sysTanfMode is set, else "systan".
+int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target);
+int writeTaggedExtensions(std::FILE* exchange, std::FILE* target);
+int writeTaggedTemplates(std::FILE* exchange, std::FILE* target);
+// From the local restriction text ("hkiseino.txt" form: title ended by CR LF, rows with a
+// trailing comma).
+int writeTaggedRestrictions(std::FILE* localText, std::FILE* target);
+
+enum class TaggedHeaderResult {
+  Found,        // a "<USER>" part came before the first element line
+  NoUserPart,   // an element line came before any "<USER>" line
+  NoElement,    // the file ended without an element line
+};
+
+// Reads lines (text mode) from `reader` up to the first line that is one of `elementLines`
+// ("<systanf>", ...). At a line "<USER>" the text after it is collected: its first line, then,
+// while the text holds at most 190 bytes, the next line after a CR LF (so the 190 bytes of a
+// user-information line take the "</USER>" line with them). `userText` receives that text.
+TaggedHeaderResult collectTaggedHeader(TextFileReader& reader,
+                                       std::initializer_list<std::string_view> elementLines,
+                                       std::string& userText);
+
+// What the rows of an element are and how they become exchange-file rows.
+enum class TaggedRows {
+  SpeedDial,     // header of the current form (sysTanfMode); rows end "," CR
+  Extensions,    // rows end "," LF
+  Templates,     // "001@text" CR; rebuilt to "001,text,"
+  Restrictions,  // "0000@digits," LF; '@' becomes ','
+};
+
+// Appends to `out` the column header with CR LF, the rows of the first element named `element`
+// of the tagged file at `path` with exchange-file row ends, and the closing line end. A file
+// that does not load as an XML document (or is far larger than any tagged file) is read as
+// plain text from the line "<element>" to the first closing tag. A file whose element is missing
+// gives the header alone. False when the file cannot be read or `out` cannot be written.
+bool convertTaggedRows(const std::string& path, std::string_view element, TaggedRows rows,
+                       std::FILE* out);
+
+// The plain-text reading of convertTaggedRows, on its own.
+bool convertTaggedRowsAsText(const std::string& path, std::string_view element, TaggedRows rows,
+                             std::FILE* out);
