@@ -160,16 +160,20 @@ void CDialog::resetControls() {
   m_focusId = 0;
 }
 
+bool CDialog::claimWindow(bool modal, CWnd* parent) {
+  std::lock_guard lock(m_mutex);
+  if (m_open) return false;
+  m_open = true;
+  m_modal = modal;
+  m_ended = false;
+  m_result = 0;
+  if (parent) m_parent = parent;
+  return true;
+}
+
 void CDialog::openWindow(bool modal) {
   resetControls();
   CWnd::SetWindowText(m_resource.caption);
-  {
-    std::lock_guard lock(m_mutex);
-    m_open = true;
-    m_modal = modal;
-    m_ended = false;
-    m_result = 0;
-  }
   attachWindow();
   {
     UiBackendRef backend;
@@ -205,11 +209,7 @@ void CDialog::closeWindow() {
 
 int CDialog::DoModal() {
   UiBackendRef backend;
-  if (!backend) return -1;
-  {
-    std::lock_guard lock(m_mutex);
-    if (m_open) return -1;
-  }
+  if (!backend || !claimWindow(true, nullptr)) return -1;
   openWindow(true);
   if (!HasEnded()) backend->runModal(*this);
   if (!HasEnded()) EndDialog(IDCANCEL);  // a backend that gave up
@@ -243,11 +243,7 @@ int CDialog::Result() const {
 }
 
 bool CDialog::Create(CWnd* parent) {
-  {
-    std::lock_guard lock(m_mutex);
-    if (m_open) return false;
-    if (parent) m_parent = parent;
-  }
+  if (!claimWindow(false, parent)) return false;
   openWindow(false);
   return true;
 }

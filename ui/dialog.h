@@ -174,6 +174,8 @@ class CDialog : public CWnd {
   };
 
   void resetControls();
+  // Marks the window open unless it is open already.
+  bool claimWindow(bool modal, CWnd* parent);
   void openWindow(bool modal);
   void closeWindow();
   ControlState* control(int id);

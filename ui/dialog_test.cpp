@@ -309,6 +309,21 @@ TEST_F(DialogTest, AModelessDialogIsHiddenUntilShownAndGoneAfterDestroyWindow) {
   EXPECT_FALSE(ui.dialogsShown()[0].modal);
 }
 
+TEST_F(DialogTest, EndingAModelessDialogHidesItButKeepsTheWindowUntilDestroyed) {
+  ASSERT_TRUE(dlg.Create());
+  dlg.ShowWindow(SW_SHOW);
+  DialogDriver d(dlg, &ui);
+  d.setText(2550, "host");
+  d.click(IDOK);
+  EXPECT_FALSE(dlg.IsWindowVisible());
+  EXPECT_TRUE(dlg.IsWindow());
+  EXPECT_EQ(dlg.Result(), IDOK);
+  d.click(IDOK);  // refused: the dialog has ended
+  EXPECT_EQ(ui.faults().size(), 1u);
+  dlg.DestroyWindow();
+  EXPECT_FALSE(dlg.IsWindow());
+}
+
 TEST_F(DialogTest, WithoutABackendDoModalReturnsMinusOneAndRunsNothing) {
   ScriptedUi* none = nullptr;
   UiBackend* previous = installUiBackend(none);

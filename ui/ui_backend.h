@@ -17,10 +17,12 @@
 // a worker's MessageBox call thus blocks until the GUI thread has shown the box and the user has
 // answered it, while the GUI thread keeps its event loop turning. Notifications about state
 // changes (controlChanged, windowChanged, ...) may arrive on any thread; such a backend queues
-// them to the GUI thread and reads the values it is given, never the dialog's members directly.
-// messagePosted() tells the backend that a message waits for a window owned by some thread, so
-// that a GUI loop can call pumpOneMessage() on that thread; processOneEvent() lets
-// pumpOneMessage() turn the backend's own loop once when it is called on the GUI thread.
+// them to the GUI thread with the values it is given (it may also read the dialog through its
+// getters, which lock). messagePosted() tells the backend that a message waits for a window
+// owned by some thread, so that a GUI loop can call pumpOneMessage() on that thread; a backend
+// that keeps a worker waiting in runModal() pumps that worker's messages while it waits.
+// processOneEvent() lets pumpOneMessage() turn the backend's own loop once when it is called on
+// the GUI thread, so code that pumps at fixed points keeps the screen alive.
 //
 // Lifetime. installUiBackend() makes a backend current for the whole process and returns the one
 // it replaced; uninstallUiBackend() waits until no call into the backend is in flight. With no

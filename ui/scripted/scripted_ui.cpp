@@ -232,6 +232,9 @@ void ScriptedUi::runModal(CDialog& dialog) {
     if (!dialog.HasEnded()) recordFault("dialog " + id + ": the script left it open");
   }
   if (!dialog.HasEnded()) dialog.EndDialog(IDCANCEL);
+}
+
+void ScriptedUi::dialogClosed(CDialog& dialog) {
   std::lock_guard lock(m_mutex);
   m_runningDialogs.erase(&dialog);
 }

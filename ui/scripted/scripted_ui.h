@@ -143,6 +143,7 @@ class ScriptedUi : public UiBackend {
   void runModal(CDialog& dialog) override;
   void dialogOpened(CDialog& dialog, bool modal) override;
   void dialogEnded(CDialog& dialog, int result) override;
+  void dialogClosed(CDialog& dialog) override;
   void controlChanged(CDialog& dialog, const ControlEvent& event) override;
   void cursorChanged(bool wait) override;
   void messagePosted(const PostRecord& record) override;
@@ -162,7 +163,7 @@ class ScriptedUi : public UiBackend {
 
   std::vector<MessageBoxRecord> m_messages;
   std::vector<DialogRecord> m_dialogs;
-  std::map<const CDialog*, std::size_t> m_runningDialogs;  // index into m_dialogs
+  std::map<const CDialog*, std::size_t> m_runningDialogs;  // open dialogs: index into m_dialogs
   std::vector<PostRecord> m_posts;
   std::vector<bool> m_cursor;
   std::vector<FileDialogRecord> m_fileDialogs;
