@@ -10,6 +10,7 @@
 #include "base/text_file.h"
 #include "data/exchange_format.h"
 #include "data/restriction_table.h"
+#include "data/tagged_files.h"
 #include "data/user_info.h"
 
 namespace {
@@ -92,41 +93,15 @@ bool storeLocalLine(std::string line) {
   return true;
 }
 
-// Reads the head of a tagged file up to its data element: the header text of the "<USER>"
-// block (its fields are taken) and the element's name ("m018" or "HKISEINO"). False when the
-// element line comes before any "<USER>" line or never comes.
-bool scanTaggedHead(TextFileReader& reader, std::string& header, std::string& element) {
-  bool sawUser = false;
-  std::string line;
-  while (reader.readLine(line)) {
-    if (line == "<m018>" || line == "<HKISEINO>") {
-      element = line.substr(1, line.size() - 2);
-      return sawUser;
-    }
-    if (line == kUserOpen && !sawUser) {
-      sawUser = true;
-      std::string first;
-      if (reader.readLine(first)) header = collectUserInfoHeader(reader, std::move(first));
-      takeUserInfoFields(header);
-    }
-  }
-  return false;
-}
-
-// Appends the rows of the tagged file's element as entry lines of the local text form: the
-// title, the rows, and a last "," CR LF. A file that does not load as XML is read as text.
-bool appendTaggedRows(const std::string& path, const std::string& element, std::FILE* work) {
-  (void)path;
-  (void)element;
-  (void)work;
-  return false;
-}
-
-// Writes the tagged form of the local text file `text` to `target`.
-bool writeTaggedForm(std::FILE* text, std::FILE* target) {
-  (void)text;
-  (void)target;
-  return false;
+// Reads the head of a tagged file up to its data element line ("<m018>", or "<HKISEINO>" as
+// older files have it) and takes the header fields from the text of its "<USER>" block. False
+// when the element line comes before any "<USER>" line or never comes.
+bool scanTaggedHead(TextFileReader& reader, std::string& header) {
+  const std::string current = "<" + std::string(kRestrictionElement) + ">";
+  if (collectTaggedHeader(reader, {current, "<HKISEINO>"}, header) != TaggedHeaderResult::Found)
+    return false;
+  takeUserInfoFields(header);
+  return true;
 }
 
 int loadTaggedRestrictionFile(const std::string& path) {
@@ -134,15 +109,15 @@ int loadTaggedRestrictionFile(const std::string& path) {
   if (!reader.open(path)) return 30;
   const std::string work = createUniqueTempFile(directoryOf(path));
   if (work.empty()) return 30;
-  std::string header, element;
+  std::string header;
   int result = kRestrictionDataError;
-  if (scanTaggedHead(reader, header, element)) {
+  if (scanTaggedHead(reader, header)) {
     std::FILE* out = std::fopen(work.c_str(), "wb");
     if (!out) {
       result = 30;
     } else {
       bool written = std::fwrite(header.data(), 1, header.size(), out) == header.size() &&
-                     appendTaggedRows(path, element, out);
+                     convertTaggedRows(path, kRestrictionElement, TaggedRows::Restrictions, out);
       written = std::fclose(out) == 0 && written;
       if (written && parseLocalRestrictionFile(work) == 0) result = 0;
     }
@@ -158,7 +133,7 @@ int saveTaggedRestrictionFile(const std::string& path) {
   if (writeRestrictionLocalFile(text) == 0) {
     std::FILE* in = std::fopen(text.c_str(), "rb");
     AtomicFileWriter out(path);
-    if (in && out.open() && writeTaggedForm(in, out.file()) && out.commit()) result = 0;
+    if (in && out.open() && writeTaggedRestrictions(in, out.file()) == 0 && out.commit()) result = 0;
     if (in) std::fclose(in);
   }
   std::remove(text.c_str());
