@@ -5,8 +5,10 @@
 // until a Content-Length arrives, or holds the length of the body the tool is about to send.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class CHttpData {
 public:
@@ -29,3 +31,7 @@ public:
 inline constexpr std::int32_t kMaxBodyLength = 64 * 1024 * 1024;
 // A Content-Length value of this many characters or more counts as not given.
 inline constexpr std::size_t kMaxContentLengthDigits = 10;
+
+// The number at the start of `text` as atoi reads it (blanks, a sign, digits); a number beyond
+// the range of int saturates.
+int leadingNumber(std::string_view text);

@@ -24,6 +24,7 @@
 // current file, key material, the current CHttpData).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -86,15 +87,31 @@ protected:
     bool OpenControl();
     bool OpenListener();
     bool RequestConnectionInfo();
-    // Reads the body of the connection answer; *body is malloc'ed (caller frees), null when empty.
-    int ReadAnswerBody(char** body, int* length);
+    // Reads the body of the connection answer: `length` bytes, or lines up to "</root>" when
+    // `length` is below 0. 1 with the body and its length, 0 on failure.
+    int ReadAnswerBody(std::string& body, int& length);
     void AdjustQueueForFirmware(int download);
     bool WriteFileList(int download);
     int RunDataPhase(int download);
     bool ServeRequest(int download);
     bool FetchFile();
-    // Runs the queued transfer and releases everything a run holds, on every exit.
-    int RunAndRelease(int download);
+
+    // Helpers of the steps.
+    int StartRun(int download, int restrictionRun, int phonebookRun);
+    void ReleaseKey();
+    void RemoveLeftoverTempFiles();
+    std::string WorkPath(std::string_view name) const;
+    std::list<std::string> PhonebookUploadQueue(bool tenColumn) const;
+    void ShowError(std::string_view text) const;
+    void PostPercent(int percent) const;
+    void PostRange(std::int64_t total) const;
+    // Header lines into ParseHeaderLine until the empty line, an expired wait, an error or the
+    // peer's close; false when the head grows beyond any real one.
+    bool ReadHead(TcpSocket& socket, std::chrono::milliseconds perByte);
+    bool ReadRequest();
+    bool Refuse(int code);
+    bool SendRequestAndReadAnswer(const std::string& request);
+    bool ConvertFetchedDocument(const std::string& documentPath);
 
     HWND m_owner = nullptr;
     std::unique_ptr<TcpSocket> m_control;

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/progress_messages.h"
 #include "ui/win_types.h"
 
 // Which directions the general socket operations encipher (see above). Changed by the link at the
@@ -34,11 +35,6 @@
 extern std::atomic<std::int32_t> cipherMode;
 // The cipher key of the current transfer run (0 when none).
 extern std::atomic<std::int32_t> keyHandle;
-
-// Title of the progress window that block transfers report to.
-inline constexpr std::string_view kTransferProgressTitle = "データ通信実行中";
-// Posted message carrying the cumulative byte count of the current block.
-inline constexpr unsigned kBytesDoneMessage = WM_USER + 104;
 
 class TcpSocket {
 public:
