@@ -71,11 +71,30 @@ int extensionIndexOf(int position);
 // numbers and 5000 records in each history. Deterministic: every call gives the same tables.
 MainUnitTables seededMainUnitTables();
 
-// The table files of a data folder (speed-dial.txt, naisen.txt, usertkbn.txt, hkiseino.txt,
-// naityaklog.txt, gaityaklog.txt), one row per line, LF line ends, CP932.
-//
-// loadMainUnitTables: true when every file was there and read; a missing or unreadable file
-// leaves `out` untouched and returns false. saveMainUnitTables: creates the folder if needed and
-// replaces each file atomically, so an interrupted save leaves the previous files.
-bool loadMainUnitTables(const std::string& dir, MainUnitTables& out);
-bool saveMainUnitTables(const std::string& dir, const MainUnitTables& tables);
+// The table files of a data folder, one row per line, LF line ends, CP932 bytes:
+//   speed-dial.txt   "0000,number,name,reading,use,group,line,display,template1,template2"
+//   naisen.txt       "101,number,name,reading"
+//   usertkbn.txt     "001,text"
+//   hkiseino.txt     "0000,number"
+//   naityaklog.txt, gaityaklog.txt   the history rows, fields joined by ","
+inline constexpr int kMainUnitTableFiles = 6;
+
+// Reads every table file present in `dir` into `out`; a table whose file is missing or
+// unreadable keeps the value it had in `out`. Returns how many of the six files were read.
+int loadMainUnitTables(const std::string& dir, MainUnitTables& out);
+
+// Which table files a save writes (bits may be combined).
+enum MainUnitTableFile : unsigned {
+  kSpeedDialFile = 1,
+  kExtensionFile = 2,
+  kTemplateFile = 4,
+  kRestrictionFile = 8,
+  kInternalHistoryFile = 16,
+  kExternalHistoryFile = 32,
+  kAllTableFiles = 63,
+};
+
+// Creates the folder if needed and replaces each chosen file atomically, so an interrupted save
+// leaves the previous files. False when the folder or a file could not be written.
+bool saveMainUnitTables(const std::string& dir, const MainUnitTables& tables,
+                        unsigned files = kAllTableFiles);

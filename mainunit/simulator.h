@@ -130,10 +130,11 @@ class MainUnitSimulator {
   int port() const;
 
   // Options for the sessions that start from now on (the listen address, port and data folder
-  // of a running simulator stay as they were).
-  void setOptions(const SimulatorOptions& options);
+  // of a running simulator stay as they were). False when the fault does not fit its step.
+  bool setOptions(const SimulatorOptions& options);
   SimulatorOptions options() const;
-  void setFault(SimulatorFaultSpec fault);
+  // False (and nothing changes) when the fault cannot act at the named step.
+  bool setFault(SimulatorFaultSpec fault);
 
   // The tables as they are now, and replacing them (saved to the data folder at once).
   MainUnitTables tables() const;
@@ -146,8 +147,9 @@ class MainUnitSimulator {
   // The most recent session (the one running, or the last one ended); number 0 when none.
   SimulatorSession lastSession() const;
 
+  struct Impl;  // the serving state, defined in simulator.cpp
+
  private:
-  struct Impl;
   std::unique_ptr<Impl> m_impl;
 };
 
