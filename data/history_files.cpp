@@ -87,16 +87,19 @@ long callerTypeValue(std::string_view text) {
   return hexadecimalValue(text);
 }
 
+// An empty field may be a default string_view without storage; copy from "" instead.
+std::string_view nonNull(std::string_view text) { return text.empty() ? std::string_view("") : text; }
+
 template <std::size_t N>
 void takeText(char (&field)[N], std::string_view text) {
-  copyFixedField(field, N - 1, text.substr(0, N - 1));
+  copyFixedField(field, N - 1, nonNull(text.substr(0, N - 1)));
 }
 
 // A name field: cut to its width without splitting a double-byte character.
 template <std::size_t N>
 void takeName(char (&field)[N], std::string_view text) {
   std::size_t n = text.size() > N - 1 ? sjisCutLength(text.data(), N - 1) : text.size();
-  copyFixedField(field, N - 1, text.substr(0, n));
+  copyFixedField(field, N - 1, nonNull(text.substr(0, n)));
 }
 
 std::uint16_t recordNumberOf(std::string_view field) {

@@ -65,7 +65,7 @@ void storeDownloadedLine(int k, std::string_view line) {
   e.index = entryIndexOf(first);
   if (first.size() < line.size()) {
     std::string_view number = fieldAt(line, first.size() + 1);
-    std::memcpy(e.number, number.data(), std::min<std::size_t>(number.size(), 24));
+    if (!number.empty()) std::memcpy(e.number, number.data(), std::min<std::size_t>(number.size(), 24));
   }
   storeRestrictionEntry(k, e, Download);
 }
