@@ -1,0 +1,192 @@
+#include "web/easy_http_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "ui/message_box.h"
+#include "ui/window_registry.h"
+#include "web/easy_http_worker.h"
+
+namespace {
+
+constexpr const char* kLoopback = "127.0.0.1";
+
+void copySetting(char (&field)[260], const std::string& value) {
+  const std::size_t n = value.size() < 259 ? value.size() : 259;
+  std::memcpy(field, value.data(), n);
+  field[n] = '\0';
+}
+
+// Binds `fd` to 127.0.0.1:port and listens, without any message. False when either fails.
+bool bindQuietly(int fd, int port, int backlog) {
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  ::inet_pton(AF_INET, kLoopback, &a.sin_addr);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return false;
+  return ::listen(fd, backlog) == 0;
+}
+
+int boundPort(int fd) {
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return -1;
+  return ntohs(a.sin_port);
+}
+
+}  // namespace
+
+EasyHttpServer::EasyHttpServer() = default;
+
+EasyHttpServer::~EasyHttpServer() {
+  Stop();
+  ReapWorkers(true);
+  for (int& fd : m_wakePipe) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+}
+
+void EasyHttpServer::SetBacklog(int backlog) {
+  if (!IsRunning()) m_settings.backlog = backlog;
+}
+void EasyHttpServer::SetPort(std::uint16_t port) {
+  if (!IsRunning()) m_settings.port = port;
+}
+void EasyHttpServer::SetMaxBodySize(int bytes) {
+  if (!IsRunning()) m_settings.maxBodySize = bytes;
+}
+void EasyHttpServer::SetDocumentRoot(const std::string& root) {
+  if (!IsRunning()) copySetting(m_settings.documentRoot, root);
+}
+void EasyHttpServer::SetDefaultPage(const std::string& page) {
+  if (!IsRunning()) copySetting(m_settings.defaultPage, page);
+}
+void EasyHttpServer::SetLogFile(const std::string& file) {
+  if (!IsRunning()) copySetting(m_settings.logFile, file);
+}
+void EasyHttpServer::SetServerName(const std::string& name) {
+  if (!IsRunning()) copySetting(m_settings.serverName, name);
+}
+void EasyHttpServer::SetOwnerWindow(HWND owner) {
+  if (!IsRunning()) m_ownerWindow = owner;
+}
+void EasyHttpServer::SetTiming(const EasyHttpTiming& timing) {
+  if (!IsRunning()) m_timing = timing;
+}
+
+// Ports port ... port+4 on 127.0.0.1; a server asked for 80 tries 8080 ... 8084 as well. Only
+// the last attempt reports its failure.
+bool EasyHttpServer::BindLoopback(int& port) {
+  const int first = port;
+  for (int p = first; p < first + 5 && p <= 65535; ++p) {
+    if (bindQuietly(m_listenSocket.Handle(), p, m_settings.backlog)) {
+      port = boundPort(m_listenSocket.Handle());
+      return port > 0;
+    }
+    if (p == 0) break;
+  }
+  port = first == 80 ? 8080 : first;
+  if (first != 80) {
+    // Every port of the range was tried: let the socket layer report the failure.
+    m_listenSocket.Close();
+    if (!m_listenSocket.Create(TcpSocket::kStream)) return false;
+  }
+  return m_listenSocket.BindListen(port, m_settings.backlog, kLoopback);
+}
+
+bool EasyHttpServer::Start() {
+  if (IsRunning() || m_started) return false;
+  m_listenSocket.SetOwnerWindow(m_ownerWindow);
+  if (!m_listenSocket.Create(TcpSocket::kStream)) {
+    MessageBox(m_ownerWindow, "\nソケット生成に失敗しました。\n", "エラー", MB_ICONWARNING);
+    return false;
+  }
+  int port = m_settings.port;
+  if (!BindLoopback(port)) {
+    m_listenSocket.Close();
+    return false;
+  }
+  if (m_wakePipe[0] < 0 && ::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    m_wakePipe[0] = m_wakePipe[1] = -1;
+  }
+  m_settings.port = static_cast<std::uint16_t>(port);
+  m_runSettings = m_settings;
+  m_running.store(1);
+  try {
+    m_listener = std::thread([this] { ListenerLoop(); });
+  } catch (...) {
+    m_running.store(0);
+    m_listenSocket.Close();
+    MessageBox(m_ownerWindow, "\nスレッド起動に失敗しました。\n", "エラー", MB_ICONWARNING);
+    return false;
+  }
+  m_started = true;
+  return true;
+}
+
+void EasyHttpServer::Stop() {
+  m_running.store(0);
+  if (m_wakePipe[1] >= 0) {
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(m_wakePipe[1], &c, 1);
+  }
+  if (m_listener.joinable()) m_listener.join();
+  m_listenSocket.Close();
+  WakeWorkersReading();
+}
+
+void EasyHttpServer::WakeWorkersReading() {
+  std::lock_guard lock(m_workersMutex);
+  for (auto& w : m_workers) w->WakeIfReading();
+}
+
+void EasyHttpServer::ReapWorkers(bool all) {
+  std::list<std::unique_ptr<CEasyHttpWorker>> done;
+  {
+    std::lock_guard lock(m_workersMutex);
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+      if (all || (*it)->Finished()) {
+        done.push_back(std::move(*it));
+        it = m_workers.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& w : done) w->Join();
+}
+
+void EasyHttpServer::ListenerLoop() {
+  const int listenFd = m_listenSocket.Handle();
+  while (m_running.load() != 0) {
+    pollfd p[2] = {{listenFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+    const int r = ::poll(p, m_wakePipe[0] >= 0 ? 2 : 1, 200);
+    ReapWorkers(false);
+    if (m_running.load() == 0) break;
+    if (r <= 0 || (p[0].revents & POLLIN) == 0) continue;
+    auto client = std::make_unique<TcpSocket>();
+    if (!m_listenSocket.Accept(*client)) continue;
+    if (m_ownerWindow != nullptr) postMessage(m_ownerWindow, kConnectionAcceptedMessage, 0);
+    {
+      std::lock_guard lock(m_workersMutex);
+      if (static_cast<int>(m_workers.size()) >= m_timing.maxWorkers) continue;  // closed at once
+    }
+    auto worker = std::make_unique<CEasyHttpWorker>(&m_runSettings, std::move(client), m_ownerWindow, this);
+    CEasyHttpWorker* started = worker.get();
+    {
+      std::lock_guard lock(m_workersMutex);
+      m_workers.push_back(std::move(worker));
+    }
+    started->CreateThread();
+  }
+}

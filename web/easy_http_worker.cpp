@@ -1,0 +1,566 @@
+#include "web/easy_http_worker.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "data/phonebook_tables.h"
+#include "data/process_state.h"
+#include "ui/message_pump.h"
+#include "web/data_script.h"
+#include "web/easy_http_server.h"
+#include "web/form_parser.h"
+#include "web/post_checks.h"
+
+namespace {
+
+constexpr std::size_t kMaxPathLength = 259;
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string trim(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+  return std::string(s.substr(b, e - b));
+}
+
+bool contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
+
+const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// "%a, %d %b %Y %H:%M:%S GMT" of `now` in UTC, whatever the locale.
+std::string httpDate(std::time_t now) {
+  std::tm t{};
+  gmtime_r(&now, &t);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[t.tm_wday % 7], t.tm_mday,
+                kMonths[t.tm_mon % 12], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+  return buf;
+}
+
+// A character that may stand as it is inside the script string of the reload URL.
+bool urlSafe(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return true;
+  if (c >= 'a' && c <= 'z') return true;
+  if (c >= '0' && c <= '9') return true;
+  return std::strchr("-._~/?=&+%,;:!*()$@", c) != nullptr && c != '\0';
+}
+
+void appendEscaped(std::string& out, std::string_view text, bool keepPercent) {
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : text) {
+    if (urlSafe(c) && (keepPercent || c != '%')) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+}
+
+}  // namespace
+
+// ---- pure steps -------------------------------------------------------------------------------
+
+std::string urlDecodePath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char c = path[i];
+    if (c == '+') {
+      out += ' ';
+    } else if (c == '%' && i + 2 < path.size() && hexValue(path[i + 1]) >= 0 && hexValue(path[i + 2]) >= 0) {
+      out += static_cast<char>(hexValue(path[i + 1]) * 16 + hexValue(path[i + 2]));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool parseRequestLine(std::string_view line, HttpRequestLine& out) {
+  out = HttpRequestLine{};
+  if (line.substr(0, 3) == "GET") {
+    out.method = kMethodGet;
+  } else if (line.substr(0, 4) == "POST") {
+    out.method = kMethodPost;
+  } else if (line.substr(0, 4) == "HEAD") {
+    out.method = kMethodHead;
+  }
+  const std::size_t first = line.find(' ');
+  const std::size_t last = line.rfind(' ');
+  if (first == std::string_view::npos || last == first) return false;
+  std::string_view url = line.substr(first + 1, last - first - 1);
+  const std::size_t q = url.find('?');
+  if (q != std::string_view::npos) {
+    out.query = std::string(url.substr(q + 1));
+    out.hasQuery = true;
+    url = url.substr(0, q);
+  }
+  std::string path = urlDecodePath(url);
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  if (path.size() > kMaxPathLength) path.resize(kMaxPathLength);
+  out.path = std::move(path);
+  return true;
+}
+
+std::optional<std::string> resolveRequestFile(const std::string& root, std::string_view path,
+                                              std::string_view defaultPage) {
+  if (path.find('\0') != std::string_view::npos) return std::nullopt;
+  std::string rel(path);
+  if (rel.empty() || rel.back() == '\\') rel += defaultPage;
+  // Segments between separators: none may be "..", and the first may not name a drive or a
+  // scheme. Empty segments (doubled separators) collapse.
+  std::string clean;
+  std::size_t start = 0;
+  bool firstSegment = true;
+  while (start <= rel.size()) {
+    std::size_t end = rel.find_first_of("\\/", start);
+    if (end == std::string::npos) end = rel.size();
+    const std::string_view seg(rel.data() + start, end - start);
+    if (!seg.empty()) {
+      if (seg == "..") return std::nullopt;
+      if (firstSegment && seg.find(':') != std::string_view::npos) return std::nullopt;
+      if (!clean.empty()) clean += '/';
+      clean += seg;
+      firstSegment = false;
+    }
+    start = end + 1;
+  }
+  if (clean.empty()) return std::nullopt;
+  std::string file = root;
+  if (!file.empty() && file.back() != '/') file += '/';
+  return file + clean;
+}
+
+int contentTypeOf(std::string_view fileName) {
+  const std::size_t dot = fileName.rfind('.');
+  if (dot == std::string_view::npos) return kTypeOctetStream;
+  const std::string_view ext = fileName.substr(dot + 1);
+  if (ext == "txt") return kTypeText;
+  if (ext == "html" || ext == "htm") return kTypeHtml;
+  if (ext == "gif") return kTypeGif;
+  if (ext == "jpeg") return kTypeJpeg;
+  if (ext == "bmp") return kTypeBmp;
+  return kTypeOctetStream;
+}
+
+const char* contentTypeText(int type) {
+  switch (type) {
+    case kTypeText: return "text/plain";
+    case kTypeHtml: return "text/html";
+    case kTypeGif: return "image/gif";
+    case kTypeJpeg: return "image/jpeg";
+    case kTypeBmp: return "image/bmp";
+    default: return "application/octet-stream";
+  }
+}
+
+const char* statusText(int code) {
+  switch (code) {
+    case 200: return "200 OK";
+    case 201: return "201 Created";
+    case 202: return "202 Accepted";
+    case 204: return "204 No Content";
+    case 300: return "300 Multiple Choices";
+    case 301: return "301 Moved Permanently";
+    case 302: return "302 Moved Temporarily";
+    case 304: return "304 Not Modified";
+    case 400: return "400 Bad Request";
+    case 401: return "401 Unauthorized";
+    case 403: return "403 Forbidden";
+    case 404: return "404 Not Found";
+    case 500: return "500 Internal Server Error";
+    case 501: return "501 Not Implemented";
+    case 502: return "502 Bad Gateway";
+    case 503: return "503 Service Unavailable";
+    default: return "200 OK";
+  }
+}
+
+std::string responseHead(int code, int type, long long length, std::string_view serverName, std::time_t now) {
+  std::string head = "HTTP/1.0 ";
+  head += statusText(code);
+  head += "\r\nDate: ";
+  head += httpDate(now);
+  head += "\r\nServer: ";
+  head += serverName;
+  head += "\r\n";
+  if (length > 0) {
+    head += "Content-Type: ";
+    head += contentTypeText(type);
+    head += "\r\nContent-Length: ";
+    head += std::to_string(length);
+    head += "\r\n";
+  }
+  head += "Cache-Control: no-cache\r\n\r\n";
+  return head;
+}
+
+std::string postReturnUrl(std::string_view requestPath, std::string_view query, bool hasQuery) {
+  std::string path(requestPath);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  std::string url;
+  appendEscaped(url, path, false);
+  if (url.empty() || url[0] != '/') url.insert(url.begin(), '/');
+  if (hasQuery) {
+    url += '?';
+    appendEscaped(url, query, true);
+  }
+  return url;
+}
+
+std::string reloadScript(std::string_view url) {
+  constexpr std::string_view kBefore = "<HTML>\r\n<HEAD>\r\n<script language=\"JavaScript\"><!--\r\nlocation.href=\"";
+  constexpr std::string_view kAfter = "\";\r\n--></script>\r\n</HEAD>\r\n</HTML>\r\n";
+  constexpr std::size_t kLimit = 255;
+  std::size_t room = kLimit - kBefore.size() - kAfter.size();
+  std::string_view u = url;
+  if (u.size() > room) {
+    u = u.substr(0, room);
+    // Never end inside a "%XX" escape.
+    const std::size_t pct = u.rfind('%');
+    if (pct != std::string_view::npos && pct + 3 > u.size()) u = u.substr(0, pct);
+  }
+  std::string text(kBefore);
+  text += u;
+  text += kAfter;
+  return text;
+}
+
+// ---- the worker -------------------------------------------------------------------------------
+
+CEasyHttpWorker::CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<TcpSocket> client, HWND owner,
+                                 EasyHttpServer* server)
+    : m_settings(settings), m_timing(&server->m_timing), m_owner(owner), m_server(server),
+      m_client(std::move(client)) {}
+
+CEasyHttpWorker::~CEasyHttpWorker() { Join(); }
+
+bool CEasyHttpWorker::CreateThread() {
+  try {
+    m_thread = std::thread([this] {
+      InitInstance();
+      ExitInstance();
+    });
+  } catch (...) {
+    ExitInstance();
+    return false;
+  }
+  return true;
+}
+
+void CEasyHttpWorker::Join() {
+  if (m_thread.joinable()) m_thread.join();
+}
+
+void CEasyHttpWorker::WakeIfReading() {
+  std::lock_guard lock(m_socketMutex);
+  if (m_reading && m_client && m_client->IsOpen()) ::shutdown(m_client->Handle(), SHUT_RDWR);
+}
+
+void CEasyHttpWorker::ExitInstance() {
+  {
+    std::lock_guard lock(m_socketMutex);
+    m_body.reset();
+    if (m_client) m_client->Close();
+    m_client.reset();
+  }
+  m_finished.store(true);
+}
+
+bool CEasyHttpWorker::InitInstance() {
+  if (m_settings == nullptr || !m_client || !m_client->IsOpen()) return false;
+  if (!ReadRequest()) return false;
+  {
+    std::lock_guard lock(m_socketMutex);
+    m_reading = false;
+  }
+  if (!TakeTableLock()) return false;
+  std::lock_guard<std::mutex> tables(tableLock(), std::adopt_lock);
+  if (!m_server->IsRunning()) return false;
+  HandleUnderLock();
+  return false;
+}
+
+bool CEasyHttpWorker::TakeTableLock() {
+  for (int attempt = 0; attempt < m_timing->lockAttempts; ++attempt) {
+    if (tableLock().try_lock()) return true;
+    std::this_thread::sleep_for(m_timing->lockRetry);
+  }
+  return false;
+}
+
+int CEasyHttpWorker::ReadByte(std::chrono::milliseconds wait, char& c) {
+  if (m_inStart == m_inEnd) {
+    pollfd p{m_client->Handle(), POLLIN, 0};
+    int r;
+    do {
+      r = ::poll(&p, 1, static_cast<int>(wait.count()));
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -1;
+    if (r == 0) return -2;  // timed out
+    ssize_t n;
+    do {
+      n = ::recv(m_client->Handle(), m_in, sizeof m_in, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return -1;
+    if (n == 0) return 0;
+    m_inStart = 0;
+    m_inEnd = static_cast<int>(n);
+  }
+  c = m_in[m_inStart++];
+  return 1;
+}
+
+// CR LF ends the line (the CR is dropped); a bare LF is data. The line also ends when size-1
+// bytes are stored, when the peer closes or when a wait runs out. -1 on a receive error.
+int CEasyHttpWorker::ReadLine(char* buffer, int size, std::chrono::milliseconds wait) {
+  int n = 0;
+  while (n < size - 1) {
+    char c;
+    const int r = ReadByte(wait, c);
+    if (r == -1) return -1;
+    if (r <= 0) break;
+    if (c == '\n' && n > 0 && buffer[n - 1] == '\r') {
+      --n;
+      break;
+    }
+    buffer[n++] = c;
+  }
+  buffer[n] = '\0';
+  return n;
+}
+
+int CEasyHttpWorker::ReadExact(char* buffer, int length) {
+  if (length <= 0) return 0;
+  std::this_thread::sleep_for(m_timing->bodyStart);
+  int got = 0;
+  while (got < length) {
+    if (m_inStart < m_inEnd) {
+      const int n = std::min(length - got, m_inEnd - m_inStart);
+      std::memcpy(buffer + got, m_in + m_inStart, static_cast<std::size_t>(n));
+      m_inStart += n;
+      got += n;
+      continue;
+    }
+    pollfd p{m_client->Handle(), POLLIN, 0};
+    int r;
+    do {
+      r = ::poll(&p, 1, static_cast<int>(m_timing->body.count()));
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -1;
+    if (r == 0) break;
+    ssize_t n;
+    do {
+      n = ::recv(m_client->Handle(), buffer + got, static_cast<std::size_t>(length - got), 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<int>(n);
+  }
+  return got;
+}
+
+bool CEasyHttpWorker::ReadRequest() {
+  char line[1024];
+  if (ReadLine(line, sizeof line, m_timing->requestLine) < 0) return false;
+  m_requestLine = line;
+  if (!parseRequestLine(m_requestLine, m_request)) return false;
+
+  struct Known {
+    const char* name;
+    std::string* value;
+  };
+  const Known known[] = {{"Date: ", &m_date},
+                         {"Pragma: ", &m_pragma},
+                         {"Accept: ", &m_accept},
+                         {"Accept-Charset: ", &m_acceptCharset},
+                         {"Accept-Encoding: ", &m_acceptEncoding},
+                         {"Accept-Language: ", &m_acceptLanguage},
+                         {"Host: ", &m_host},
+                         {"User-Agent: ", &m_userAgent},
+                         {"Content-Encoding: ", &m_contentEncoding},
+                         {"Content-Length: ", &m_contentLengthText},
+                         {"Content-Type: ", &m_contentType}};
+  std::size_t headBytes = 0;
+  for (;;) {
+    const int n = ReadLine(line, sizeof line, m_timing->headerLine);
+    if (n <= 0) break;
+    headBytes += static_cast<std::size_t>(n);
+    if (headBytes > m_timing->maxHeaderBytes) return false;
+    const std::string_view text(line, static_cast<std::size_t>(n));
+    for (const Known& k : known) {
+      const std::size_t len = std::strlen(k.name);
+      if (text.substr(0, len) == k.name) {
+        *k.value = trim(text.substr(text.find(": ") + 2));
+        if (k.value == &m_contentLengthText) m_hasContentLength = true;
+        break;
+      }
+    }
+  }
+  if (!m_hasContentLength) return true;
+  // A length text of 10 or more characters is too large, as is a length above the body size;
+  // a negative or unreadable length is no length a browser sends.
+  if (m_contentLengthText.size() >= 10) return false;
+  char* end = nullptr;
+  const long declared = std::strtol(m_contentLengthText.c_str(), &end, 10);
+  if (end == m_contentLengthText.c_str() || declared < 0 || declared > m_settings->maxBodySize) return false;
+  m_contentLength = static_cast<std::int32_t>(declared);
+  m_body.reset(new (std::nothrow) char[static_cast<std::size_t>(m_contentLength) + 1]);
+  if (!m_body) return false;
+  const int got = ReadExact(m_body.get(), m_contentLength);
+  // A body that did not arrive whole is not taken into the tables.
+  if (got != m_contentLength) return false;
+  m_body[static_cast<std::size_t>(m_contentLength)] = '\0';
+  return true;
+}
+
+void CEasyHttpWorker::HandleUnderLock() {
+  m_settings->postCompleted = 0;
+  if (m_hasContentLength && m_contentType == "application/x-www-form-urlencoded") TakeFormPost();
+  Respond();
+}
+
+void CEasyHttpWorker::TakeFormPost() {
+  clearEntryFindings();
+  ParseFormBody(m_body.get());
+  const std::string& path = m_request.path;
+  if (contains(path, "16tansyuku_") || contains(path, "17tel_")) {
+    m_server->phonebookPosted = 1;
+  } else if (contains(path, "26sysfunc_01")) {
+    m_server->restrictionPosted = 1;
+  }
+  findBrowserWindow();
+  reportPostFindings(path, ieFrameWindow);
+  m_settings->postCompleted = 1;
+  tablesEdited = 1;
+}
+
+std::string CEasyHttpWorker::DataScriptFor(const std::string& path) {
+  const std::string id = pageIdOfPath(path);
+  if (duplicateCheck == 1) {
+    if (m_server->phonebookPosted != 0) {
+      restorePhonebook();
+      m_server->phonebookPosted = 0;
+    } else {
+      snapshotPhonebook();
+      useFinding.set = false;
+    }
+  }
+  m_server->restrictionPosted = 0;
+  std::string script(static_cast<std::size_t>(kDataScriptCapacity), '\0');
+  int written = 0;
+  GenerateDataScript(id.c_str(), script.data(), kDataScriptCapacity,
+                     m_request.hasQuery ? m_request.query.c_str() : nullptr, &written);
+  script.resize(static_cast<std::size_t>(written));
+  return script;
+}
+
+bool CEasyHttpWorker::SendBytes(std::string_view bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    ssize_t n;
+    do {
+      n = ::send(m_client->Handle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) return false;
+    sent += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Sends in 1024-byte pieces with a pause after every tenth full piece.
+bool CEasyHttpWorker::StreamBody(std::string_view data) {
+  int fullPieces = 0;
+  for (std::size_t at = 0; at < data.size(); at += 1024) {
+    const std::string_view piece = data.substr(at, 1024);
+    if (!SendBytes(piece)) return false;
+    if (piece.size() < 1024) break;
+    if (m_timing->pauseEveryPieces > 0 && ++fullPieces % m_timing->pauseEveryPieces == 0) {
+      std::this_thread::sleep_for(m_timing->pause);
+    }
+  }
+  return true;
+}
+
+bool CEasyHttpWorker::StreamFile(const std::string& fileName, long long size) {
+  std::FILE* f = std::fopen(fileName.c_str(), "rb");
+  if (f == nullptr) return false;
+  char piece[1024];
+  int fullPieces = 0;
+  long long left = size;
+  while (left > 0) {
+    const std::size_t n = std::fread(piece, 1, sizeof piece, f);
+    if (n == 0 || !SendBytes({piece, n})) break;
+    left -= static_cast<long long>(n);
+    if (n < sizeof piece) break;
+    if (m_timing->pauseEveryPieces > 0 && ++fullPieces % m_timing->pauseEveryPieces == 0) {
+      std::this_thread::sleep_for(m_timing->pause);
+    }
+  }
+  std::fclose(f);
+  return true;
+}
+
+void CEasyHttpWorker::PumpMessages(int passes, std::chrono::milliseconds sleep) {
+  for (int i = 0; i < passes; ++i) {
+    pumpOneMessage();
+    std::this_thread::sleep_for(sleep);
+  }
+}
+
+void CEasyHttpWorker::Respond() {
+  const std::string& path = m_request.path;
+  const std::time_t now = std::time(nullptr);
+  const std::string_view serverName(m_settings->serverName, strnlen(m_settings->serverName, 259));
+  const std::optional<std::string> file =
+      resolveRequestFile(std::string(m_settings->documentRoot, strnlen(m_settings->documentRoot, 259)), path,
+                         std::string_view(m_settings->defaultPage, strnlen(m_settings->defaultPage, 259)));
+  const bool isDataScript = contains(path, ".js") && !contains(path, "common") && !contains(path, "menu");
+  bool sent = false;
+  if (file && isDataScript) {
+    const std::string script = DataScriptFor(path);
+    if (!script.empty()) {
+      sent = SendBytes(responseHead(200, contentTypeOf(*file), static_cast<long long>(script.size()), serverName, now)) &&
+             StreamBody(script);
+      if (!sent) return;
+    }
+  } else if (file) {
+    struct stat st{};
+    if (::stat(file->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      const long long size = st.st_size;
+      if (!SendBytes(responseHead(200, contentTypeOf(*file), size, serverName, now))) return;
+      StreamFile(*file, size);
+      sent = true;
+    }
+  }
+  if (!sent) {
+    SendBytes(responseHead(404, kTypeOctetStream, 0, serverName, now));
+    return;
+  }
+  if (m_settings->postCompleted != 0) {
+    PumpMessages(m_timing->pumpBeforeReload, m_timing->pumpBeforeReloadSleep);
+    SendBytes(reloadScript(postReturnUrl(path, m_request.query, m_request.hasQuery)));
+    PumpMessages(m_timing->pumpAfterReload, m_timing->pumpAfterReloadSleep);
+  }
+}
