@@ -189,7 +189,7 @@ inline void fillFullTables(unsigned seed, bool ampersands = false) {
     }
   }
   for (int i = 1; i <= 999; ++i) {
-    std::string text = cp("定型文") + std::to_string(i) + (i % 3 == 0 ? "@ﾃｽﾄ" : "");
+    std::string text = cp("定型文") + std::to_string(i) + (i % 3 == 0 ? cp("@ﾃｽﾄ") : "");
     setTemplateMessage(i, text, 1);
   }
   setExtension(101, "1001", "総務部", "ｿｳﾑﾌﾞ");
@@ -213,6 +213,24 @@ inline std::string privateListBytes() {
 
 inline std::string userFieldBytes() {
   return std::string(reinterpret_cast<const char*>(&userInfoHeader), sizeof userInfoHeader);
+}
+
+// "" when a and b are equal, else where they first differ and a few bytes of each there (for
+// comparing whole tables without printing them).
+inline std::string firstDifference(std::string_view a, std::string_view b) {
+  if (a == b) return "";
+  std::size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  std::ostringstream out;
+  out << "sizes " << a.size() << " and " << b.size() << ", first difference at byte " << i << ": ";
+  auto hex = [&out](std::string_view s, std::size_t from) {
+    for (std::size_t k = from; k < s.size() && k < from + 16; ++k)
+      out << std::hex << (static_cast<unsigned>(static_cast<unsigned char>(s[k]))) << ' ';
+  };
+  hex(a, i > 8 ? i - 8 : 0);
+  out << "| ";
+  hex(b, i > 8 ? i - 8 : 0);
+  return out.str();
 }
 
 inline void startUp() {
