@@ -42,3 +42,11 @@ TEST(FixedField, SpaceFilledCopyPadsWithBlanksAndStopsAtNul) {
   copySpaceFilledField(field, 6, "abcdefgh");
   EXPECT_EQ(std::string(field, 6), "abcdef");
 }
+
+TEST(FixedField, EmptyDefaultViewCopiesNothing) {
+  char field[4] = {'a', 'b', 'c', 'd'};
+  copyFixedField(field, sizeof field, std::string_view{});
+  EXPECT_EQ(std::string_view(field, 4), std::string_view("\0\0\0\0", 4));
+  copySpaceFilledField(field, sizeof field, std::string_view{});
+  EXPECT_EQ(std::string_view(field, 4), "    ");
+}
