@@ -254,10 +254,30 @@ char lastCharacterOfRow(std::string_view row) {
   return row.empty() ? '\0' : row.back();
 }
 
+// True when `header` is the column header of a kind of data other than `kind`.
+bool isOtherKindsHeader(std::string_view header, int kind) {
+  const bool speedDial = endsWith(header, kSpeedDial10Header) || endsWith(header, kSpeedDial7Header);
+  const bool extensions = endsWith(header, kExtensionHeader);
+  const bool templates = endsWith(header, kTemplateHeader);
+  const bool other = endsWith(header, kRestrictionHeader) || endsWith(header, kInternalHistoryHeader) ||
+                     endsWith(header, kExternalHistoryHeader);
+  if (kind == kExchangeSpeedDial) return extensions || templates || other;
+  if (kind == kExchangeExtensions) return speedDial || templates || other;
+  return speedDial || extensions || other;
+}
+
+// The header line of a body, or false (and nothing to parse) when the body has none or carries
+// another kind's header.
+bool takeHeader(RowCursor& rows, int kind, ExchangeReadSummary& summary, std::string_view& header) {
+  if (!rows.header(header)) return false;
+  summary.otherKindsHeader = isOtherKindsHeader(header, kind);
+  return !summary.otherKindsHeader;
+}
+
 void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!rows.header(header)) return;
+  if (!takeHeader(rows, kExchangeSpeedDial, summary, header)) return;
   summary.headerRecognised = endsWith(header, kSpeedDial10Header) || endsWith(header, kSpeedDial7Header);
   const bool fromMainUnit = speedDialPass != 0;
   const bool tenColumns = sysTanfMode != 0;
@@ -324,7 +344,7 @@ void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
 void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!rows.header(header)) return;
+  if (!takeHeader(rows, kExchangeExtensions, summary, header)) return;
   summary.headerRecognised = endsWith(header, kExtensionHeader);
   std::string_view row;
   RowFields fields;
@@ -346,7 +366,7 @@ void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
 void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!rows.header(header)) return;
+  if (!takeHeader(rows, kExchangeTemplates, summary, header)) return;
   summary.headerRecognised = endsWith(header, kTemplateHeader);
   std::string_view row;
   RowFields fields;
@@ -545,6 +565,7 @@ int readExchangeFile(int kind, ExchangeReadSummary* summary) {
 }
 
 bool exchangeBodyRefused(const ExchangeReadSummary& summary) {
+  if (summary.otherKindsHeader) return true;
   return summary.rowsStored == 0 && (!summary.headerRecognised || summary.keyedRows > 0);
 }
 

@@ -38,21 +38,24 @@ int writeExchangeFile(int kind);
 // of its kind.
 struct ExchangeReadSummary {
   bool headerRecognised = false;  // the body's first line ends with the kind's column header
+  bool otherKindsHeader = false;  // it is the column header of another kind: nothing was parsed
   int keyedRows = 0;              // rows after the header that begin with a digit
   int rowsStored = 0;             // rows the table operations accepted
 };
 
 // Reads the exchange file of `kind` into the tables. A first byte '2' marks a user-information
 // line, whose six fields are taken into userInfoHeader; otherwise the body starts at byte 0.
-// At most 10000 x 192 body bytes are read. Returns 0 when the file was read (whether or not any
+// At most 10000 x 192 body bytes are read. A body whose column header is that of another kind
+// of data (a file of extensions read as speed dial, ...) is not parsed at all. Returns 0 when the file was read (whether or not any
 // row was loaded), 30 when it cannot be opened (nothing changes), kExchangeBadKind for a kind
 // other than 1, 2 or 4. `summary`, when given, says what the body held.
 int readExchangeFile(int kind);
 int readExchangeFile(int kind, ExchangeReadSummary* summary);
 
-// True when a body whose read produced `summary` is not a file of its kind: nothing was stored,
-// and either the column header was not the kind's or the body had rows none of which loaded.
-// A file of the right kind without rows is not refused.
+// True when a body whose read produced `summary` is not a file of its kind: it carried another
+// kind's column header, or nothing was stored and either the column header was not the kind's
+// or the body had rows none of which loaded. A file of the right kind without rows is not
+// refused.
 bool exchangeBodyRefused(const ExchangeReadSummary& summary);
 
 // The rows of an exchange or local text file after its user-information line (192 bytes) and

@@ -1,0 +1,386 @@
+#include "data/phonebook_file_io.h"
+
+#include <gtest/gtest.h>
+
+#include "data/exchange_format.h"
+#include "data/phonebook_test_tables.h"
+#include "data/user_info.h"
+
+using namespace phonebook_test;
+
+namespace {
+
+class PhonebookFileIoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    startUp();
+    setLocalTimeForTesting(kFixtureTime);
+  }
+  void TearDown() override { setLocalTimeForTesting(std::nullopt); }
+
+  // Saves the tables of `kind` as `name`, starts up afresh and loads the file back.
+  PhonebookFileResult saveAndLoad(int kind, const std::string& name) {
+    EXPECT_EQ(savePhonebookData(dir.file(name), kind), PhonebookFileResult::Done);
+    startUp();
+    return loadPhonebookData(dir.file(name), kind);
+  }
+
+  // Loads `bytes` written as `name` and checks that the tables did not change.
+  PhonebookFileResult loadLeavesTables(int kind, const std::string& name, std::string_view bytes) {
+    writeFile(dir.file(name), bytes);
+    const std::string before = phonebookBytes();
+    const PhonebookFileResult result = loadPhonebookData(dir.file(name), kind);
+    EXPECT_EQ(firstDifference(phonebookBytes(), before), "") << name;
+    return result;
+  }
+
+  static std::string directoryBytes() {
+    return phonebookBytes().substr(sizeof phonebookImage.speedDial, sizeof(ExtensionEntry) * kExtensionSlots);
+  }
+
+  static SpeedDialFields entry(int n) {
+    SpeedDialFields f{};
+    getSpeedDialEntry(n, f);
+    return f;
+  }
+
+  std::string savedFile(int kind, const std::string& name) {
+    EXPECT_EQ(savePhonebookData(dir.file(name), kind), PhonebookFileResult::Done);
+    return readFile(dir.file(name));
+  }
+
+  TempDir dir;
+};
+
+// ---- round trips ----------------------------------------------------------------------------
+
+TEST_F(PhonebookFileIoTest, FullTableRoundTripsThroughZud8) {
+  fillFullTables(11);
+  setUserFields();
+  const std::string tables = phonebookBytes();
+  const std::string lists = privateListBytes();
+  const std::string fields = userFieldBytes();
+  EXPECT_EQ(saveAndLoad(1, "book.zud8"), PhonebookFileResult::Done);
+  EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial),
+                            tables.substr(0, sizeof phonebookImage.speedDial)), "");
+  EXPECT_EQ(privateListBytes(), lists);
+  EXPECT_EQ(userFieldBytes(), fields);
+  EXPECT_EQ(tablesEdited, 1);
+  EXPECT_EQ(sysTanfMode, 1);
+}
+
+TEST_F(PhonebookFileIoTest, Zud3LosesOnlyDisplayModeAndTemplates) {
+  fillFullTables(12);
+  // What a 7-column file can carry: everything but display mode and templates.
+  std::vector<SpeedDialFields> expected(kSpeedDialEntries);
+  for (int n = 0; n < kSpeedDialEntries; ++n) {
+    getSpeedDialEntry(n, expected[n]);
+    expected[n].displayMode = 0;
+    expected[n].template1 = 0;
+    expected[n].template2 = 0;
+  }
+  EXPECT_EQ(saveAndLoad(1, "book.zud3"), PhonebookFileResult::Done);
+  EXPECT_EQ(sysTanfMode, 0);
+  int differing = 0;
+  for (int n = 0; n < kSpeedDialEntries; ++n) {
+    const SpeedDialFields f = entry(n);
+    if (std::memcmp(&f, &expected[n], sizeof f) != 0) ++differing;
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+TEST_F(PhonebookFileIoTest, CsvOfEveryKindRoundTrips) {
+  fillFullTables(13);
+  setUserFields();
+  const std::string tables = phonebookBytes();
+  const std::string fields = userFieldBytes();
+  EXPECT_EQ(saveAndLoad(1, "sd.csv"), PhonebookFileResult::Done);
+  EXPECT_EQ(sysTanfMode, 1) << "a speed-dial .csv is always the 10-column form";
+  EXPECT_EQ(userFieldBytes(), fields);
+  const std::string speedDial = phonebookBytes().substr(0, sizeof phonebookImage.speedDial);
+  startUp();
+  fillFullTables(13);
+  EXPECT_EQ(saveAndLoad(2, "ext.CSV"), PhonebookFileResult::Done);
+  const std::string directory = phonebookBytes().substr(sizeof phonebookImage.speedDial, sizeof(ExtensionEntry) * kExtensionSlots);
+  startUp();
+  fillFullTables(13);
+  EXPECT_EQ(saveAndLoad(3, "tpl.csv"), PhonebookFileResult::Done);
+  const std::string templates = phonebookBytes().substr(sizeof phonebookImage.speedDial + sizeof(ExtensionEntry) * kExtensionSlots);
+  EXPECT_EQ(firstDifference(speedDial + directory + templates, tables), "");
+}
+
+TEST_F(PhonebookFileIoTest, Zud4AndZud9RoundTrip) {
+  fillFullTables(14);
+  const std::string tables = phonebookBytes();
+  EXPECT_EQ(saveAndLoad(2, "ext.zud4"), PhonebookFileResult::Done);
+  const std::string directory = phonebookBytes().substr(sizeof phonebookImage.speedDial, sizeof(ExtensionEntry) * kExtensionSlots);
+  startUp();
+  fillFullTables(14);
+  EXPECT_EQ(saveAndLoad(3, "tpl.zud9"), PhonebookFileResult::Done);
+  EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial), std::string(sizeof phonebookImage.speedDial, '\0')), "")
+      << "a template load touches nothing else";
+  EXPECT_EQ(firstDifference(directory + phonebookBytes().substr(sizeof phonebookImage.speedDial + directory.size()),
+                            tables.substr(sizeof phonebookImage.speedDial)), "");
+}
+
+TEST_F(PhonebookFileIoTest, TaggedFileThatIsNoWholeDocumentStillLoads) {
+  fillFullTables(15);
+  const std::string tables = phonebookBytes().substr(0, sizeof phonebookImage.speedDial);
+  std::string file = savedFile(1, "a.zud8");
+  file.resize(file.size() - 7);  // without "</root>"
+  writeFile(dir.file("a.zud8"), file);
+  startUp();
+  EXPECT_EQ(loadPhonebookData(dir.file("a.zud8"), 1), PhonebookFileResult::Done);
+  EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial), tables), "");
+}
+
+TEST_F(PhonebookFileIoTest, ReadingsWithMarkupCharactersRoundTrip) {
+  fillFullTables(16, true);
+  const std::string tables = phonebookBytes();
+  EXPECT_EQ(saveAndLoad(1, "amp.zud8"), PhonebookFileResult::Done);
+  EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial),
+                            tables.substr(0, sizeof phonebookImage.speedDial)), "");
+}
+
+// ---- forms and kinds --------------------------------------------------------------------------
+
+TEST_F(PhonebookFileIoTest, Zud8WhoseElementIsSystanLoadsNothingWithoutError) {
+  fillFixtureTables();
+  sysTanfMode = 0;
+  const std::string zud3 = savedFile(1, "a.zud3");
+  startUp();
+  EXPECT_EQ(loadLeavesTables(1, "a.zud8", zud3), PhonebookFileResult::Done);
+}
+
+TEST_F(PhonebookFileIoTest, CsvWithoutUserInformationLineLoadsFromItsFirstRow) {
+  fillFixtureTables();
+  std::string csv = savedFile(1, "a.csv").substr(kUserInfoBytes);
+  startUp();
+  setUserFields();
+  writeFile(dir.file("b.csv"), csv);
+  EXPECT_EQ(loadPhonebookData(dir.file("b.csv"), 1), PhonebookFileResult::Done);
+  EXPECT_STREQ(entry(0).number, "03-1234-5678P9");
+  EXPECT_EQ(userFieldBytes(), std::string(sizeof userInfoHeader, ' ')) << "the fields are blanked by the load";
+}
+
+TEST_F(PhonebookFileIoTest, FileOfAnotherKindIsRefusedAndLoadsNothing) {
+  fillFixtureTables();
+  const std::string extensions = savedFile(2, "e.csv");
+  const std::string templates = savedFile(3, "t.csv");
+  const std::string speedDial = savedFile(1, "s.csv");
+  startUp();
+  EXPECT_EQ(loadLeavesTables(1, "x.csv", extensions), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(1, "x.csv", templates), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(2, "x.csv", speedDial), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(2, "x.csv", templates), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(3, "x.csv", speedDial), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(3, "x.csv", extensions), PhonebookFileResult::DataError);
+}
+
+TEST_F(PhonebookFileIoTest, FileOfItsKindWithoutRowsIsNoError) {
+  EXPECT_EQ(loadLeavesTables(2, "e.csv", std::string(kExtensionHeader) + "\r\n"), PhonebookFileResult::Done);
+  EXPECT_EQ(loadLeavesTables(3, "t.csv", std::string(kTemplateHeader) + "\r\n"), PhonebookFileResult::Done);
+}
+
+// ---- the tagged file's parts --------------------------------------------------------------------
+
+TEST_F(PhonebookFileIoTest, UserPartAfterTheElementIsRefused) {
+  fillFixtureTables();
+  std::string file = savedFile(2, "a.zud4");
+  const std::size_t user = file.find("<USER>\r\n");
+  const std::string userPart = file.substr(user, file.find("<naisen>") - user);
+  file.erase(user, userPart.size());
+  file.insert(file.find("</naisen>"), userPart);
+  startUp();
+  EXPECT_EQ(loadLeavesTables(2, "b.zud4", file), PhonebookFileResult::DataError);
+}
+
+TEST_F(PhonebookFileIoTest, MissingUserPartOrElementIsRefused) {
+  fillFixtureTables();
+  const std::string file = savedFile(3, "a.zud9");
+  startUp();
+  std::string noUser = file;
+  noUser.replace(noUser.find("<USER>"), 6, "<USR>");
+  EXPECT_EQ(loadLeavesTables(3, "b.zud9", noUser), PhonebookFileResult::DataError);
+  std::string noElement = file;
+  noElement.replace(noElement.find("<m046>"), 6, "<m047>");
+  EXPECT_EQ(loadLeavesTables(3, "c.zud9", noElement), PhonebookFileResult::DataError);
+}
+
+// ---- files of the user's that must survive ------------------------------------------------------
+
+TEST_F(PhonebookFileIoTest, TaggedLoadLeavesAFileNamedLikeItsWorkFileAlone) {
+  fillFixtureTables();
+  savedFile(1, "book.zud8");
+  writeFile(dir.file("book.tmp"), "mine");
+  EXPECT_EQ(loadPhonebookData(dir.file("book.zud8"), 1), PhonebookFileResult::Done);
+  EXPECT_EQ(readFile(dir.file("book.tmp")), "mine");
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"book.tmp", "book.zud8"}));
+}
+
+TEST_F(PhonebookFileIoTest, TaggedSaveLeavesExchangeFilesOfTheUserAlone) {
+  for (const char* name : {"sys-tan.txt", "naisen.txt", "usertkbn.txt"}) writeFile(dir.file(name), "mine");
+  fillFixtureTables();
+  savedFile(1, "a.zud8");
+  savedFile(1, "a.zud3");
+  savedFile(2, "a.zud4");
+  savedFile(3, "a.zud9");
+  for (const char* name : {"sys-tan.txt", "naisen.txt", "usertkbn.txt"}) EXPECT_EQ(readFile(dir.file(name)), "mine");
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.zud3", "a.zud4", "a.zud8", "a.zud9", "naisen.txt",
+                                                   "sys-tan.txt", "usertkbn.txt"}));
+}
+
+TEST_F(PhonebookFileIoTest, FailedSaveLeavesThePreviousFileAndNoTemporaryFile) {
+  fillFixtureTables();
+  std::filesystem::create_directory(dir.file("taken.zud8"));
+  std::filesystem::create_directory(dir.file("taken.csv"));
+  EXPECT_EQ(savePhonebookData(dir.file("taken.zud8"), 1), PhonebookFileResult::SaveError);
+  EXPECT_EQ(savePhonebookData(dir.file("taken.csv"), 2), PhonebookFileResult::SaveError);
+  EXPECT_EQ(savePhonebookData(dir.file("missing/a.zud9"), 3), PhonebookFileResult::SaveError);
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"taken.csv", "taken.zud8"}));
+}
+
+TEST_F(PhonebookFileIoTest, ExchangePathPointsAtTheChosenFileAfterwards) {
+  fillFixtureTables();
+  savedFile(1, "a.zud8");
+  EXPECT_EQ(std::string(exchangeDirectory) + exchangeFileName, dir.file("a.zud8"));
+  loadPhonebookData(dir.file("a.zud8"), 1);
+  EXPECT_EQ(std::string(exchangeDirectory) + exchangeFileName, dir.file("a.zud8"));
+}
+
+TEST_F(PhonebookFileIoTest, MissingFileIsNoFile) {
+  EXPECT_EQ(loadPhonebookData(dir.file("none.zud8"), 1), PhonebookFileResult::NoFile);
+  EXPECT_EQ(loadPhonebookData(dir.file("none.csv"), 2), PhonebookFileResult::NoFile);
+  EXPECT_EQ(tablesEdited, 0);
+}
+
+// ---- bad input ----------------------------------------------------------------------------------
+
+class BadInputTest : public PhonebookFileIoTest {
+ protected:
+  struct Form {
+    int kind;
+    const char* name;
+  };
+  static constexpr Form kForms[] = {{1, "f.zud8"}, {1, "f.zud3"}, {1, "f.csv"}, {2, "f.zud4"},
+                                    {2, "f.csv"},  {3, "f.zud9"}, {3, "f.csv"}};
+};
+
+TEST_F(BadInputTest, RandomBytesAreRefusedByEveryLoader) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 5; ++round) {
+    std::string bytes(1000 + rng() % 300000, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng());
+    for (const Form& f : kForms) {
+      EXPECT_EQ(loadLeavesTables(f.kind, f.name, bytes), PhonebookFileResult::DataError) << f.name;
+    }
+  }
+}
+
+TEST_F(BadInputTest, TruncatedFilesLoadTheRowsBeforeTheCut) {
+  fillFullTables(21);
+  const std::string tables = phonebookBytes();
+  for (const std::string name : {"full.zud8", "full.csv"}) {
+    const bool tagged = name == "full.zud8";
+    const std::string file = savedFile(1, name);
+    // Where the rows begin and where each of them ends.
+    const std::string_view rowEnd = tagged ? "\r" : "\r\n";
+    std::size_t pos = tagged ? file.find("<systanf>\r\n") + 11 : file.find("\r\n", kUserInfoBytes) + 2;
+    const std::size_t firstRow = pos;
+    std::vector<std::size_t> rowEnds;
+    while (rowEnds.size() < 10000 && (pos = file.find(rowEnd, pos)) != std::string::npos) {
+      pos += rowEnd.size();
+      rowEnds.push_back(pos);
+    }
+    ASSERT_EQ(rowEnds.size(), 10000u);
+    for (std::size_t cut : {std::size_t{0}, std::size_t{5}, std::size_t{100}, std::size_t{250}, firstRow - 4,
+                            rowEnds[0], rowEnds[3333] + 7, rowEnds[5000] - 1, file.size() - 30}) {
+      startUp();
+      const std::string fresh = phonebookBytes();
+      writeFile(dir.file("cut-" + name), file.substr(0, cut));
+      const PhonebookFileResult result = loadPhonebookData(dir.file("cut-" + name), 1);
+      if (cut < firstRow) {
+        EXPECT_EQ(result, PhonebookFileResult::DataError) << name << " cut at " << cut;
+        EXPECT_EQ(firstDifference(phonebookBytes(), fresh), "") << name << " cut at " << cut;
+        continue;
+      }
+      EXPECT_EQ(result, PhonebookFileResult::Done) << name << " cut at " << cut;
+      const std::size_t whole = static_cast<std::size_t>(
+          std::count_if(rowEnds.begin(), rowEnds.end(), [cut](std::size_t e) { return e <= cut; }));
+      const std::size_t bytes = whole * sizeof(SpeedDialEntry);
+      EXPECT_EQ(firstDifference(phonebookBytes().substr(0, bytes), tables.substr(0, bytes)), "")
+          << name << " cut at " << cut;
+    }
+  }
+}
+
+TEST_F(BadInputTest, FiftyMegabyteFilesDoNotOverrunTheWorkLines) {
+  fillFixtureTables();
+  const std::string zud8 = savedFile(1, "a.zud8");
+  std::string big = zud8.substr(0, zud8.size() - 30);
+  big.append(50 * 1024 * 1024, '7');
+  startUp();
+  writeFile(dir.file("big.zud8"), big);
+  EXPECT_EQ(loadPhonebookData(dir.file("big.zud8"), 1), PhonebookFileResult::Done);
+  EXPECT_STREQ(entry(0).number, "03-1234-5678P9");
+  std::string bigCsv = savedFile(3, "t.csv");
+  bigCsv.append(50 * 1024 * 1024, ',');
+  for (const Form& f : kForms) loadLeavesTables(f.kind, f.name, std::string(50 * 1024 * 1024, 'A'));
+  writeFile(dir.file("big.csv"), bigCsv);
+  EXPECT_EQ(loadPhonebookData(dir.file("big.csv"), 3), PhonebookFileResult::Done);
+}
+
+TEST_F(BadInputTest, MegabyteLinesAndNulBytesAreSurvived) {
+  fillFixtureTables();
+  const std::string zud4 = savedFile(2, "a.zud4");
+  const std::string csv = savedFile(2, "a.csv");
+  const std::string tables = directoryBytes();
+  startUp();
+  const std::string longLine(1024 * 1024 + 17, 'L');
+  // A megabyte line before the user part, inside it and among the rows.
+  std::string before = zud4;
+  before.insert(before.find("<CHECK>"), longLine + "\r\n");
+  EXPECT_EQ(loadPhonebookData(dir.file("x.zud4") , 2), PhonebookFileResult::NoFile);
+  writeFile(dir.file("x.zud4"), before);
+  EXPECT_EQ(loadPhonebookData(dir.file("x.zud4"), 2), PhonebookFileResult::Done);
+  EXPECT_EQ(firstDifference(directoryBytes(), tables), "");
+  std::string inUser = zud4;
+  inUser.insert(inUser.find("<USER>\r\n") + 8, longLine);
+  startUp();
+  writeFile(dir.file("y.zud4"), inUser);
+  loadPhonebookData(dir.file("y.zud4"), 2);
+  std::string inRows = csv;
+  inRows.insert(inRows.find("\r\n102,") + 2, longLine + "\r\n");
+  startUp();
+  writeFile(dir.file("z.csv"), inRows);
+  EXPECT_EQ(loadPhonebookData(dir.file("z.csv"), 2), PhonebookFileResult::Done);
+  EXPECT_EQ(firstDifference(directoryBytes(), tables), "");
+  // NUL bytes in the user-information line read as blanks; in a row they end nothing.
+  std::string nul = csv;
+  nul[20] = '\0';
+  nul.insert(nul.find("\r\n103,") + 6, std::string("\0\0", 2));
+  startUp();
+  writeFile(dir.file("n.csv"), nul);
+  EXPECT_EQ(loadPhonebookData(dir.file("n.csv"), 2), PhonebookFileResult::Done);
+  EXPECT_EQ(userInfoHeader.field1[7], ' ');
+}
+
+TEST_F(BadInputTest, TagsInTheWrongOrderOrMissingAreSurvived) {
+  fillFixtureTables();
+  const std::string zud8 = savedFile(1, "a.zud8");
+  startUp();
+  const std::string variants[] = {
+      zud8.substr(0, zud8.find("<systanf>")) + "</systanf>\r\n<systanf>\r\n</root>",
+      zud8.substr(0, zud8.find("<USER>")) + "<systanf>\r\n<USER>\r\n",
+      std::string("<USER>\r\n<systanf>\r\n0000,1,,,1,01,0,0,000,000\r</systanf>"),
+      std::string("<systanf>\r\n<USER>\r\n"),
+      zud8.substr(0, zud8.find("</USER>")) + "<systanf>\r\n",
+  };
+  for (const std::string& v : variants) {
+    writeFile(dir.file("v.zud8"), v);
+    const PhonebookFileResult r = loadPhonebookData(dir.file("v.zud8"), 1);
+    EXPECT_TRUE(r == PhonebookFileResult::Done || r == PhonebookFileResult::DataError);
+  }
+}
+
+}  // namespace
