@@ -1,0 +1,150 @@
+#include "app/phonebook_files.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/restriction_files.h"
+#include "base/platform.h"
+#include "data/phonebook_file_io.h"
+#include "data/process_state.h"
+#include "ui/cursor.h"
+#include "ui/dialog.h"
+#include "ui/file_dialog.h"
+
+namespace {
+
+// The chooser's three file buttons, a menu's file and browser buttons, and cancel/back.
+constexpr int kOwnerControls[] = {2554, 2555, 2556, 1294, 1295, 1077, IDCANCEL};
+
+constexpr unsigned kFileDialogFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+
+// Disables the owner's buttons and Close command and shows the wait cursor while it lives;
+// everything goes back as it was when it goes.
+class PhonebookFileOperation {
+ public:
+  explicit PhonebookFileOperation(CDialog* owner) : m_owner(owner) {
+    if (m_owner) {
+      for (int id : kOwnerControls) {
+        if (!m_owner->HasControl(id)) continue;
+        m_controls.push_back({id, m_owner->IsDlgItemEnabled(id)});
+        m_owner->EnableDlgItem(id, false);
+      }
+      m_closeEnabled = m_owner->IsCloseCommandEnabled();
+      m_owner->EnableCloseCommand(false);
+    }
+    showWaitCursor(true);
+  }
+  ~PhonebookFileOperation() { restore(); }
+  PhonebookFileOperation(const PhonebookFileOperation&) = delete;
+  PhonebookFileOperation& operator=(const PhonebookFileOperation&) = delete;
+
+  void restore() {
+    if (!m_active) return;
+    m_active = false;
+    if (m_owner) {
+      for (const Control& c : m_controls) m_owner->EnableDlgItem(c.id, c.enabled);
+      m_owner->EnableCloseCommand(m_closeEnabled);
+    }
+    showWaitCursor(false);
+  }
+
+ private:
+  struct Control {
+    int id;
+    bool enabled;
+  };
+  CDialog* m_owner;
+  std::vector<Control> m_controls;
+  bool m_closeEnabled = true;
+  bool m_active = true;
+};
+
+bool opensForReading(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
+bool hasRoomFor(int kind, const std::string& path) {
+  const std::string dir = directoryOf(path);
+  const std::optional<std::uint64_t> free = freeDiskSpace(dir.empty() ? "." : dir);
+  return !free || *free >= phonebookSaveSpaceNeeded(kind);
+}
+
+void reportResult(CDialog* owner, PhonebookFileResult result) {
+  using namespace menu_file_text;
+  switch (result) {
+    case PhonebookFileResult::Done: break;
+    case PhonebookFileResult::NoFile: showMenuFileError(owner, kNoFile, kErrorCaption); break;
+    case PhonebookFileResult::DataError: showMenuFileError(owner, kDataError, kErrorCaption); break;
+    case PhonebookFileResult::SaveError: showMenuFileError(owner, kSaveError, kErrorCaption); break;
+  }
+}
+
+}  // namespace
+
+const char* phonebookFileFilter(int kind) {
+  switch (kind) {
+    case 1: return " zud8ﾌｧｲﾙ(*.zud8)|*.zud8|zud3ﾌｧｲﾙ(*.zud3)|*.zud3|csvﾌｧｲﾙ(*.csv)|*.csv|";
+    case 2: return " zud4ﾌｧｲﾙ(*.zud4)|*.zud4|csvﾌｧｲﾙ(*.csv)|*.csv|";
+    case 3: return " zud9ﾌｧｲﾙ(*.zud9)|*.zud9|csvﾌｧｲﾙ(*.csv)|*.csv|";
+    default: return nullptr;
+  }
+}
+
+const char* phonebookFileExtension(int kind) {
+  switch (kind) {
+    case 1: return "zud8";
+    case 2: return "zud4";
+    case 3: return "zud9";
+    default: return nullptr;
+  }
+}
+
+void loadPhonebookFile(CDialog* owner) {
+  using namespace menu_file_text;
+  const int kind = fileKind;
+  if (kind < 1 || kind > 3) return;
+  CFileDialog dialog(true, phonebookFileExtension(kind), nullptr, kFileDialogFlags,
+                     phonebookFileFilter(kind), owner);
+  dialog.SetTitle(kChooseTitle);
+  if (dialog.DoModal() != IDOK) return;
+  const std::string path = dialog.GetPathName();
+  if (path.empty() || !fileExists(path)) {
+    showMenuFileError(owner, kNotFound, kNotFoundCaption);
+    return;
+  }
+  if (!opensForReading(path)) {
+    showMenuFileError(owner, kCannotOpen, kCannotOpenCaption);
+    return;
+  }
+  PhonebookFileOperation operation(owner);
+  const PhonebookFileResult result = loadPhonebookData(path, kind);
+  operation.restore();
+  reportResult(owner, result);
+}
+
+void savePhonebookFile(CDialog* owner) {
+  using namespace menu_file_text;
+  const int kind = fileKind;
+  if (kind < 1 || kind > 3) return;
+  CFileDialog dialog(false, phonebookFileExtension(kind), nullptr, kFileDialogFlags,
+                     phonebookFileFilter(kind), owner);
+  dialog.SetTitle(kSaveTitle);
+  if (dialog.DoModal() != IDOK) return;
+  const std::string path = dialog.GetPathName();
+  if (path.empty() || fileNameOf(path).empty()) {
+    showMenuFileError(owner, kCannotOpen, kCannotOpenCaption);
+    return;
+  }
+  if (!hasRoomFor(kind, path)) {
+    showMenuFileError(owner, kNoSpace, kErrorCaption);
+    return;
+  }
+  PhonebookFileOperation operation(owner);
+  const PhonebookFileResult result = savePhonebookData(path, kind);
+  operation.restore();
+  reportResult(owner, result);
+}
