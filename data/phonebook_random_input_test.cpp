@@ -95,11 +95,13 @@ class RandomInputTest : public ::testing::Test {
     ASSERT_EQ('\0', e.use[3]);
     ASSERT_EQ('\0', e.speedDialGroup[2]);
     ASSERT_LE(e.lineGroup, 6);
+    // Only a real trail byte (0x40-0x7E, 0x80-0xFC) after a lead byte may be a forbidden one.
     const std::size_t name = strnlen(e.name, 20);
     for (std::size_t i = 0; i < name; ++i) {
       const auto c = static_cast<unsigned char>(e.name[i]);
-      if ((c >= 0x81 && c <= 0x9F) || c >= 0xE0) {
-        ++i;
+      if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFE)) {
+        const auto t = static_cast<unsigned char>(e.name[i + 1]);
+        if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) ++i;
         continue;
       }
       ASSERT_TRUE(c != ',' && c != '"' && c != '\\' && c != '<' && c != '>') << int(c);

@@ -30,30 +30,33 @@ bool isForbiddenTextByte(unsigned char c) {
   return c == ',' || c == '"' || c == '\\' || c == '<' || c == '>';
 }
 
+// A byte that can follow a lead byte as the second half of a double-byte character.
+bool isSjisTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
 // Blanks the forbidden characters of a CP932 text (up to its first NUL, at most `width` bytes),
 // stepping over the trail byte of every double-byte character so that a trail byte such as
-// 0x5C is never taken for a character of its own.
+// 0x5C is never taken for a character of its own. A lead byte followed by a byte that cannot be
+// a trail byte (",", a double quote, "<", ">") stands alone, so the byte after it is still
+// checked: otherwise a comma could slip into a stored text and split a file row.
 void blankForbiddenCharacters(char* text, std::size_t width) {
   for (std::size_t i = 0; i < width && text[i] != '\0'; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (isSjisLeadByteWide(c)) {
-      if (i + 1 < width && text[i + 1] == '\0') break;
-      ++i;
+      if (i + 1 < width && isSjisTrailByte(static_cast<unsigned char>(text[i + 1]))) ++i;
       continue;
     }
     if (isForbiddenTextByte(c)) text[i] = ' ';
   }
 }
 
-// A half-width reading (up to its first NUL, at most `width` bytes): false when it holds a byte
-// 0x80-0xA0, which no half-width reading has; otherwise blanks its forbidden characters.
+// A half-width reading of `width` bytes: false when any of them is 0x80-0xA0, which no
+// half-width reading has; otherwise blanks its forbidden characters.
 bool cleanReading(char* text, std::size_t width) {
-  const std::size_t n = fixedFieldText(text, width).size();
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < width; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80 && c <= 0xA0) return false;
   }
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < width; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x20 && c <= 0x5D && isForbiddenTextByte(c)) text[i] = ' ';
   }
@@ -65,6 +68,21 @@ bool cleanReading(char* text, std::size_t width) {
 void storeTextField(char* dst, const char* src, std::size_t width) {
   copyFixedFieldFrom(dst, src, width);
   dst[width] = '\0';
+}
+
+// As storeTextField, with every "," stored as a blank.
+void storeTextFieldWithoutCommas(char* dst, const char* src, std::size_t width) {
+  storeTextField(dst, src, width);
+  for (std::size_t i = 0; i < width; ++i) {
+    if (dst[i] == ',') dst[i] = ' ';
+  }
+}
+
+// The number a use text reads as: its leading digits (atoi), 0 when it starts with none.
+int useNumber(const char* use) {
+  char text[4] = {};
+  std::memcpy(text, use, 3);
+  return std::atoi(text);
 }
 
 // ---- private lists ----
@@ -351,7 +369,7 @@ int setSpeedDialEntry(PhonebookImage& image, int n, SpeedDialFields& f) {
         // The extension already owns 30 entries: the entry stays as it was.
         const std::size_t savedUseLength = fixedFieldText(saved.use, 3).size();
         e = saved;
-        if (!(savedUseLength >= 1 && savedUseLength <= 2 && useValue(saved.use) != 0)) {
+        if (!(savedUseLength >= 1 && savedUseLength <= 2 && useNumber(saved.use) != 0)) {
           setPrivateGroupDefaults(e);
         }
         return 1;
@@ -455,8 +473,8 @@ int setExtensionEntry(int d, int position, ExtensionFields& f) {
     if (c == ' ' || c == '\0') break;  // a blank ends the number
     e.extensionNumber[i] = c;
   }
-  copyFixedFieldFrom(e.name, f.name, 10);
-  copyFixedFieldFrom(e.reading, f.reading, 10);
+  storeTextFieldWithoutCommas(e.name, f.name, 10);
+  storeTextFieldWithoutCommas(e.reading, f.reading, 10);
   return 1;
 }
 
@@ -488,7 +506,7 @@ int setTemplateMessage(int item, std::string_view text, int mode) {
   char buffer[21] = {};
   std::memcpy(buffer, text.data(), text.size() < 20 ? text.size() : 20);
   blankForbiddenCharacters(buffer, 20);
-  storeTextField(templateMessages[item].text, buffer, 20);
+  storeTextFieldWithoutCommas(templateMessages[item].text, buffer, 20);
   return 1;
 }
 

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -192,11 +195,35 @@ TEST_F(PhonebookTablesTest, TemplateTextRules) {
   setTemplateMessage(4, "123456789012345678901234", 1);
   getTemplateMessage(4, out);
   EXPECT_STREQ("12345678901234567890", out);
-  // A double quote that follows a lead byte is kept by the setter; the getter blanks it.
+  // A double quote after a lead byte is no trail byte: the setter blanks it too.
   setTemplateMessage(5, "\x81\x22x", 1);
-  EXPECT_STREQ("\x81\x22x", templateMessages[5].text);
+  EXPECT_STREQ("\x81 x", templateMessages[5].text);
   getTemplateMessage(5, out);
   EXPECT_STREQ("\x81 x", out);
+}
+
+TEST_F(PhonebookTablesTest, NoCommaAfterALeadByteReachesAStoredText) {
+  // A lead byte before a comma is no double-byte character; the comma would split a file row.
+  setTemplateMessage(6, "ab\x81,c\x83\x5C", 1);
+  EXPECT_STREQ("ab\x81 c\x83\x5C", templateMessages[6].text);
+  ExtensionFields f = makeExtension("1", "abcdefgh\x81,", "\xB1,");
+  ASSERT_EQ(1, setExtensionEntry(0, 107, f));
+  EXPECT_STREQ("abcdefgh\x81 ", extension(107).name);
+  EXPECT_STREQ("\xB1 ", extension(107).reading);
+}
+
+TEST_F(PhonebookTablesTest, ExtensionReadingIsCheckedOverTwelveBytes) {
+  ExtensionFields f = makeExtension("1", "n", "\xB1\xB2");
+  setExtensionEntry(0, 108, f);
+  // Byte 11 is beyond the text and is never stored, but a full-width byte there still rejects
+  // the reading.
+  ExtensionFields g = makeExtension("1", "n", "AB");
+  g.reading[11] = '\x83';
+  setExtensionEntry(0, 108, g);
+  EXPECT_STREQ("\xB1\xB2", extension(108).reading);
+  ExtensionFields h = makeExtension("1", "n", "0123456789\xB3\xB4\x83");
+  setExtensionEntry(0, 108, h);
+  EXPECT_STREQ("0123456789", extension(108).reading);
 }
 
 // ---- work lines ----
@@ -287,6 +314,47 @@ TEST_F(PhonebookTablesTest, DefaultsOfTheSpecialPositions) {
   int named = 0;
   for (int p = 700; p <= 846; ++p) named += extension(p).name[0] != '\0';
   EXPECT_EQ(16 + 6 + 16 + 5 + 5 + 5 + 3 + 1 + 16, named);
+}
+
+// Every built-in entry of 700-846, compared byte for byte in all three images with the CP932
+// bytes of testdata/builtin_extensions.txt; every other slot of 700-846 is empty.
+TEST_F(PhonebookTablesTest, BuiltInEntriesHoldTheirExactBytesInEveryImage) {
+  struct Expected {
+    std::string number, name, reading;
+  };
+  auto unhex = [](const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+      bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+  };
+  std::map<int, Expected> expected;
+  std::ifstream in(std::string(ZU_TESTDATA_DIR) + "/builtin_extensions.txt");
+  ASSERT_TRUE(in.good());
+  for (std::string row; std::getline(in, row);) {
+    if (row.empty() || row[0] == '#') continue;
+    std::istringstream fields(row);
+    int position = 0;
+    std::string number, name, reading;
+    fields >> position >> number >> name >> reading;
+    expected[position] = {number == "-" ? "" : number, unhex(name), unhex(reading)};
+  }
+  ASSERT_EQ(73u, expected.size());
+
+  for (const PhonebookImage* image : {&phonebookImage, &baselineImage, &referenceImage}) {
+    const ExtensionEntry* directory = extensionDirectory(*image);
+    for (int p = 700; p <= 846; ++p) {
+      if (extensionSlot(p) < 0) continue;
+      ExtensionEntry want{};
+      if (auto it = expected.find(p); it != expected.end()) {
+        std::memcpy(want.extensionNumber, it->second.number.data(), it->second.number.size());
+        std::memcpy(want.name, it->second.name.data(), it->second.name.size());
+        std::memcpy(want.reading, it->second.reading.data(), it->second.reading.size());
+      }
+      EXPECT_EQ(0, std::memcmp(&want, &directory[extensionSlot(p)], sizeof want)) << p;
+    }
+  }
 }
 
 TEST_F(PhonebookTablesTest, DefaultsOfTheTerminalPositions) {

@@ -117,6 +117,22 @@ TEST_F(SpeedDialTest, NameTrailBytes5CAreKeptIntact) {
   EXPECT_STREQ("\x83\x5C\x95\x5C  ", entry(1).name);
 }
 
+TEST_F(SpeedDialTest, NameCommaAfterALeadByteIsBlanked) {
+  // 0x2C cannot be a trail byte: the lead byte stands alone and the comma is still blanked.
+  SpeedDialFields f = makeFields("1", "\x81,x\x9F<");
+  setSpeedDialEntry(1, f);
+  EXPECT_STREQ("\x81 x\x9F ", entry(1).name);
+}
+
+TEST_F(SpeedDialTest, ReadingIsCheckedOverAllTwentyBytes) {
+  SpeedDialFields f = makeFields("1", "N", "\xC0\xDB");
+  setSpeedDialEntry(3, f);
+  SpeedDialFields g = makeFields("1", "N", "AB");
+  g.reading[19] = '\x83';  // beyond the end of the text, still one of the 20 bytes
+  setSpeedDialEntry(3, g);
+  EXPECT_STREQ("\xC0\xDB", entry(3).reading);
+}
+
 TEST_F(SpeedDialTest, ReadingWithAFullWidthCharacterKeepsTheStoredReading) {
   SpeedDialFields f = makeFields("1", "N", "\xC0\xDB\xB3");  // ﾀﾛｳ
   setSpeedDialEntry(3, f);
@@ -325,6 +341,18 @@ TEST_F(SpeedDialTest, RefusedEntryWithoutASharedUseGetsGroupDefaults) {
   EXPECT_STREQ("0399", entry(50).number);
   EXPECT_STREQ("01", entry(50).speedDialGroup);
   EXPECT_EQ('0', entry(50).lineGroup);
+}
+
+TEST_F(SpeedDialTest, RefusedEntryWithATwoCharacterSharedUseKeepsItsGroups) {
+  for (int n = 0; n < 30; ++n) store(n, "100", "101");
+  SpeedDialFields old = makeFields("0399", "OLD", "", "12", "05", 3);  // "12": a shared use
+  setSpeedDialEntry(50, old);
+  ASSERT_STREQ("12", entry(50).use);
+  SpeedDialFields f = makeFields("0311", "NEW", "", "101", "09", 2);
+  setSpeedDialEntry(50, f);
+  EXPECT_STREQ("0399", entry(50).number);
+  EXPECT_STREQ("05", entry(50).speedDialGroup);
+  EXPECT_EQ('3', entry(50).lineGroup);
 }
 
 TEST_F(SpeedDialTest, RefusalUnder990MemoriesRestoresToo) {
