@@ -437,7 +437,6 @@ int CDialog::GetProgressPos(int id) const {
 // ---- CDialog: user input ----
 
 InputResult CDialog::checkInput(int id, ControlState** state) {
-  std::lock_guard lock(m_mutex);
   if (!m_open || m_ended) return InputResult::NotOpen;
   ControlState* c = control(id);
   if (!c) return InputResult::NoSuchControl;
@@ -448,12 +447,14 @@ InputResult CDialog::checkInput(int id, ControlState** state) {
 }
 
 InputResult CDialog::userClick(int id) {
-  ControlState* c = nullptr;
-  InputResult r = checkInput(id, &c);
-  if (r != InputResult::Accepted) return r;
   std::vector<ControlEvent> events;
   {
+    // The check and the change are made under one hold of the lock, so that the dialog cannot
+    // close or reopen (rebuilding its controls) in between.
     std::lock_guard lock(m_mutex);
+    ControlState* c = nullptr;
+    InputResult r = checkInput(id, &c);
+    if (r != InputResult::Accepted) return r;
     ControlKind kind = c->resource->kind;
     if (!takesClicks(kind)) return InputResult::WrongKind;
     if (kind == CheckBox) {
@@ -486,12 +487,12 @@ InputResult CDialog::userClick(int id) {
 }
 
 InputResult CDialog::userSetText(int id, std::string_view text) {
-  ControlState* c = nullptr;
-  InputResult r = checkInput(id, &c);
-  if (r != InputResult::Accepted) return r;
   std::string cut;
   {
     std::lock_guard lock(m_mutex);
+    ControlState* c = nullptr;
+    InputResult r = checkInput(id, &c);
+    if (r != InputResult::Accepted) return r;
     if (c->resource->kind != Edit) return InputResult::WrongKind;
     if (c->resource->options.readOnly) return InputResult::ReadOnly;
     cut = cutToCharacters(text, c->resource->options.maxLength);

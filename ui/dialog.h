@@ -182,6 +182,7 @@ class CDialog : public CWnd {
   const ControlState* control(int id) const;
   void notify(const ControlEvent& event);
   void dispatchCommand(int id);
+  // Whether the user may act on control `id` now; the caller holds m_mutex.
   InputResult checkInput(int id, ControlState** state);
   int enterTarget() const;
 

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <latch>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,6 +84,91 @@ TEST_F(ScriptedUiTest, MessageBoxesFromTwoThreadsAtOnceAreAllRecorded) {
   }
   EXPECT_EQ(texts.size(), 2u * kPerThread);
   EXPECT_EQ(threads.size(), 2u);
+}
+
+const DialogResource kAsk{601, "確認ダイアログ", {
+    {Edit, 2550, ""},
+    {Button, IDOK, "OK", {.defaultButton = true}},
+    {Button, IDCANCEL, "ｷｬﾝｾﾙ"},
+    {Progress, 2164, ""}}};
+
+// OK shows a box with the typed text, then ends the dialog.
+class AskDialog : public CDialog {
+ public:
+  AskDialog() : CDialog(kAsk) {}
+
+ protected:
+  void OnOK() override {
+    MessageBox(this, GetDlgItemText(2550), "確認", MB_OKCANCEL | MB_ICONQUESTION);
+    EndDialog(IDOK);
+  }
+};
+
+TEST_F(ScriptedUiTest, ModalDialogsOnTwoThreadsAtOnceRecordEveryBoxAndDialog) {
+  constexpr int kPerThread = 300;
+  // The script runs on the thread that opened the dialog: it types that thread and its round.
+  ui.onDialog(601, [](DialogDriver& d) {
+    thread_local int round = 0;
+    std::ostringstream typed;
+    typed << std::this_thread::get_id() << ":" << round++;
+    d.setText(2550, typed.str());
+    d.click(IDOK);
+  });
+  std::latch start(2);
+  auto run = [&] {
+    start.arrive_and_wait();
+    for (int i = 0; i < kPerThread; ++i) {
+      AskDialog dlg;
+      EXPECT_EQ(IDOK, dlg.DoModal());
+    }
+  };
+  std::thread a(run), b(run);
+  a.join();
+  b.join();
+
+  const std::vector<MessageBoxRecord> messages = ui.messages();
+  ASSERT_EQ(messages.size(), 2u * kPerThread);
+  std::set<std::string> texts;
+  std::set<std::thread::id> threads;
+  for (const MessageBoxRecord& m : messages) {
+    texts.insert(m.text);
+    threads.insert(m.thread);
+    EXPECT_EQ(m.caption, "確認");
+    EXPECT_EQ(m.ownerTitle, "確認ダイアログ");
+  }
+  EXPECT_EQ(texts.size(), 2u * kPerThread);  // every box, none lost or doubled
+  EXPECT_EQ(threads.size(), 2u);
+  int modal = 0;
+  for (const DialogRecord& d : ui.dialogsShown()) {
+    if (!d.modal) continue;
+    ++modal;
+    EXPECT_EQ(d.result, IDOK);
+  }
+  EXPECT_EQ(modal, 2 * kPerThread);
+  EXPECT_TRUE(ui.faults().empty());
+}
+
+TEST_F(ScriptedUiTest, ControlChangesFromAnotherThreadWhileTheWindowComesAndGoes) {
+  AskDialog dlg;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int pos = 0; !done; pos = (pos + 1) % 101) {
+      dlg.SetProgressPos(2164, pos);
+      MessageBox(&dlg, "進捗", "確認", MB_OK);
+    }
+  });
+  for (int i = 0; i < 300; ++i) {
+    dlg.Create();
+    dlg.ShowWindow(SW_SHOW);
+    dlg.SetDlgItemText(2550, std::to_string(i));
+    dlg.DestroyWindow();
+  }
+  done = true;
+  worker.join();
+  for (const MessageBoxRecord& m : ui.messages()) {
+    EXPECT_TRUE(m.ownerTitle.empty() || m.ownerTitle == "確認ダイアログ") << m.ownerTitle;
+  }
+  EXPECT_EQ(ui.controlTexts(601, 2550).size(), 300u);
 }
 
 TEST_F(ScriptedUiTest, EchoPrintsEachBoxToStderr) {
