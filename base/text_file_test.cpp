@@ -76,6 +76,16 @@ TEST_F(TextFileTest, WriteTextModeFileWritesCrLf) {
   EXPECT_EQ(readBytes(), "one\r\ntwo\r\n");
 }
 
+TEST_F(TextFileTest, FileWrittenInTextModeReadsBackLineByLine) {
+  const Lines lines{"\x83\x5C,\x95\x5C", "", "a\rb", std::string(70000, 'x'), "last"};
+  std::string text;
+  for (const std::string& l : lines) text += l + "\n";
+  ASSERT_TRUE(writeTextModeFile(path(), text));
+  EXPECT_EQ(readBytes(), textModeEncode(text));
+  EXPECT_EQ(readLines(), lines);
+  EXPECT_EQ(textModeDecode(readBytes()), text);
+}
+
 TEST_F(TextFileTest, WriteTextModeFileIntoMissingFolderFails) {
   EXPECT_FALSE(writeTextModeFile(dir_ + "/missing/file.txt", "x\n"));
 }
