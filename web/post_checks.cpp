@@ -177,6 +177,25 @@ void showFinding(const std::string& text, HWND browserWindow) {
   dlg.DoModal();
 }
 
+// The full check on an index that is up to date with the baselineImage.
+void checkIndexedEntry(int e, SpeedDialFields& f, int clearMode) {
+  scanDuplicates(e, f, clearMode);
+  const bool hasNumber = f.number[0] != '\0';
+  const int use = ruleUse(f.use);
+  const int group = ruleGroup(f.speedDialGroup);
+  if (use >= 1 && use <= 7 && group >= 16 && group <= 30) {
+    recordGroupFinding(shortGroupLowFinding, e);
+    std::memcpy(f.speedDialGroup, "01", 3);
+  }
+  if (use == 8 && group >= 1 && group <= 15) {
+    recordGroupFinding(shortGroupHighFinding, e);
+    std::memcpy(f.speedDialGroup, "16", 3);
+  }
+  if (use > 8 && !isExtensionPosition(use) && hasNumber) recordUseFinding(e);
+  setSpeedDialEntry(baselineImage, e, f);
+  duplicateIndex().update(e);
+}
+
 }  // namespace
 
 void clearEntryFindings() {
@@ -231,7 +250,7 @@ int setCheckedSpeedDialEntry(int n, SpeedDialFields& f, int clearMode) {
     for (int e = n - 49; e <= n; ++e) {
       SpeedDialFields g;
       getReferenceSpeedDialEntry(e, g);
-      checkSpeedDialEntry(e, g, clearMode);
+      checkIndexedEntry(e, g, clearMode);
     }
   }
   return 1;
@@ -239,21 +258,8 @@ int setCheckedSpeedDialEntry(int n, SpeedDialFields& f, int clearMode) {
 
 void checkSpeedDialEntry(int e, SpeedDialFields& f, int clearMode) {
   if (e < 0 || e >= kSpeedDialEntries) return;
-  scanDuplicates(e, f, clearMode);
-  const bool hasNumber = f.number[0] != '\0';
-  const int use = ruleUse(f.use);
-  const int group = ruleGroup(f.speedDialGroup);
-  if (use >= 1 && use <= 7 && group >= 16 && group <= 30) {
-    recordGroupFinding(shortGroupLowFinding, e);
-    std::memcpy(f.speedDialGroup, "01", 3);
-  }
-  if (use == 8 && group >= 1 && group <= 15) {
-    recordGroupFinding(shortGroupHighFinding, e);
-    std::memcpy(f.speedDialGroup, "16", 3);
-  }
-  if (use > 8 && !isExtensionPosition(use) && hasNumber) recordUseFinding(e);
-  setSpeedDialEntry(baselineImage, e, f);
-  duplicateIndex().update(e);
+  duplicateIndex().sync();
+  checkIndexedEntry(e, f, clearMode);
 }
 
 std::string speedDialFindingMessage(std::string_view postPath) {

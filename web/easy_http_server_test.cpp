@@ -1,0 +1,277 @@
+// The editor server over real sockets on 127.0.0.1.
+#include "web/easy_http_server.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "data/process_state.h"
+#include "data/restriction_table.h"
+#include "data/system_data.h"
+#include "ui/scripted/scripted_ui.h"
+#include "web/data_script.h"
+#include "web/test_http_client.h"
+
+namespace fs = std::filesystem;
+using testhttp::roundTrip;
+
+namespace {
+
+std::string maskDate(const std::string& s) {
+  return std::regex_replace(s, std::regex("Date: [^\r]*\r\n"), "Date: X\r\n");
+}
+
+EasyHttpTiming fastTiming() {
+  EasyHttpTiming t;
+  t.requestLine = t.headerLine = std::chrono::milliseconds(2000);
+  t.bodyStart = std::chrono::milliseconds(0);
+  t.body = std::chrono::milliseconds(2000);
+  t.pumpBeforeReload = t.pumpAfterReload = 1;
+  t.pumpBeforeReloadSleep = t.pumpAfterReloadSleep = std::chrono::milliseconds(0);
+  return t;
+}
+
+class ServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    initProcessState();
+    initSystemData();
+    char tmpl[] = "/tmp/zu-web-XXXXXX";
+    base_ = mkdtemp(tmpl);
+    root_ = base_ + "/root/";
+    fs::create_directories(root_ + "hoshu");
+    fs::create_directories(root_ + "system");
+    fs::create_directories(root_ + "dir.html");
+    write("index.html", "<html>start</html>");
+    write("system/26sysfunc_01.html", "<html>restriction page</html>");
+    write("empty.txt", "");
+    write("secret.txt", "root secret");
+    writeAt(base_ + "/secret", "outside");
+    server_.SetPort(0);
+    server_.SetDocumentRoot(root_);
+    server_.SetTiming(fastTiming());
+    ASSERT_TRUE(server_.Start());
+    port_ = server_.GetPort();
+  }
+  void TearDown() override {
+    server_.Stop();
+    fs::remove_all(base_);
+  }
+  void write(const std::string& rel, const std::string& bytes) { writeAt(root_ + rel, bytes); }
+  static void writeAt(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  std::string get(const std::string& target) { return roundTrip(port_, "GET " + target + " HTTP/1.0\r\n\r\n"); }
+  std::string post(const std::string& target, const std::string& type, const std::string& body) {
+    return roundTrip(port_, "POST " + target + " HTTP/1.0\r\nContent-Type: " + type +
+                               "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  }
+  std::string contentTypeOfAnswer(const std::string& answer) {
+    std::smatch m;
+    return std::regex_search(answer, m, std::regex("Content-Type: ([^\r]*)\r\n")) ? m[1].str() : "";
+  }
+
+  ScriptedUi ui_;
+  EasyHttpServer server_;
+  std::string base_, root_;
+  int port_ = 0;
+};
+
+const std::string k404 =
+    "HTTP/1.0 404 Not Found\r\nDate: X\r\nServer: EasyHttpServer/1.0\r\nCache-Control: no-cache\r\n\r\n";
+
+TEST_F(ServerTest, RootServesTheDefaultPage) {
+  EXPECT_EQ(maskDate(get("/")),
+            "HTTP/1.0 200 OK\r\nDate: X\r\nServer: EasyHttpServer/1.0\r\nContent-Type: text/html\r\n"
+            "Content-Length: 18\r\nCache-Control: no-cache\r\n\r\n<html>start</html>");
+}
+
+TEST_F(ServerTest, DateIsUtcInTheHttpForm) {
+  EXPECT_TRUE(std::regex_search(get("/"), std::regex("\r\nDate: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), [0-9]{2} "
+                                                     "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+                                                     "[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT\r\n")));
+}
+
+TEST_F(ServerTest, MissingFileGetsExactlyTheFiveLine404) {
+  EXPECT_EQ(maskDate(get("/nothing.html")), k404);
+  EXPECT_EQ(maskDate(get("/hoshu")), k404);  // a folder is no file
+}
+
+TEST_F(ServerTest, EmptyFileHeadHasNoContentFields) {
+  EXPECT_EQ(maskDate(get("/empty.txt")),
+            "HTTP/1.0 200 OK\r\nDate: X\r\nServer: EasyHttpServer/1.0\r\nCache-Control: no-cache\r\n\r\n");
+}
+
+TEST_F(ServerTest, ContentTypeComesFromTheLastDotOfTheFileName) {
+  for (const char* f : {"a.jpg", "b.html", "c.htm", "d.txt", "e.gif", "f.jpeg", "g.bmp", "h.HTML", "nodot",
+                        "dir.html/inner", "k.css"}) {
+    write(f, "x");
+  }
+  EXPECT_EQ(contentTypeOfAnswer(get("/a.jpg")), "application/octet-stream");
+  EXPECT_EQ(contentTypeOfAnswer(get("/b.html")), "text/html");
+  EXPECT_EQ(contentTypeOfAnswer(get("/c.htm")), "text/html");
+  EXPECT_EQ(contentTypeOfAnswer(get("/d.txt")), "text/plain");
+  EXPECT_EQ(contentTypeOfAnswer(get("/e.gif")), "image/gif");
+  EXPECT_EQ(contentTypeOfAnswer(get("/f.jpeg")), "image/jpeg");
+  EXPECT_EQ(contentTypeOfAnswer(get("/g.bmp")), "image/bmp");
+  EXPECT_EQ(contentTypeOfAnswer(get("/h.HTML")), "application/octet-stream");
+  EXPECT_EQ(contentTypeOfAnswer(get("/nodot")), "application/octet-stream");
+  EXPECT_EQ(contentTypeOfAnswer(get("/dir.html/inner")), "application/octet-stream");
+  EXPECT_EQ(contentTypeOfAnswer(get("/k.css")), "application/octet-stream");
+}
+
+TEST_F(ServerTest, HeadIsAnsweredLikeGetBodyIncluded) {
+  EXPECT_EQ(maskDate(roundTrip(port_, "HEAD /index.html HTTP/1.0\r\n\r\n")), maskDate(get("/index.html")));
+}
+
+TEST_F(ServerTest, MalformedRequestLinesGetNoAnswer) {
+  for (const char* line : {"GET\r\n\r\n", "GET /index.html\r\n\r\n", "\r\n\r\n"}) {
+    testhttp::Connection c(port_);
+    ASSERT_TRUE(c.send(line));
+    bool closed = false;
+    EXPECT_EQ(c.receiveAll(std::chrono::milliseconds(5000), &closed), "") << line;
+    EXPECT_TRUE(closed) << line;
+  }
+}
+
+TEST_F(ServerTest, PathsNeverLeaveTheDocumentRoot) {
+  for (const char* target : {"/../secret", "/%2e%2e/secret", "/%2E%2E/secret", "/hoshu/../../secret",
+                             "/hoshu/..%2f..%2fsecret", "/..\\secret", "/%2e%2e%5csecret", "/hoshu%5c..%5c..%5csecret",
+                             "../secret", "/C:/secret", "/secret.txt%00.html", "/.%2e/secret", "/+../secret"}) {
+    const std::string answer = get(target);
+    EXPECT_EQ(maskDate(answer), k404) << target;
+    EXPECT_EQ(answer.find("outside"), std::string::npos) << target;
+  }
+  // A doubled separator or a leading folder name stays inside.
+  EXPECT_NE(get("//secret.txt").find("root secret"), std::string::npos);
+  EXPECT_NE(get("/hoshu/../secret.txt").find("404"), std::string::npos);
+}
+
+TEST_F(ServerTest, FormPostIsTakenAndAnsweredWithThePageAndTheReloadScript) {
+  const std::string answer =
+      post("/system/26sysfunc_01.html?2", "application/x-www-form-urlencoded", "m018_0050=0312&m018_0051=12A");
+  EXPECT_STREQ(restrictionTable[50].number, "0312");
+  EXPECT_STREQ(restrictionInput[51].number, "12A");
+  EXPECT_EQ(tablesEdited, 1);
+  EXPECT_EQ(maskDate(answer),
+            "HTTP/1.0 200 OK\r\nDate: X\r\nServer: EasyHttpServer/1.0\r\nContent-Type: text/html\r\n"
+            "Content-Length: 29\r\nCache-Control: no-cache\r\n\r\n<html>restriction page</html>"
+            "<HTML>\r\n<HEAD>\r\n<script language=\"JavaScript\"><!--\r\nlocation.href=\"/system/26sysfunc_01.html?2\";"
+            "\r\n--></script>\r\n</HEAD>\r\n</HTML>\r\n");
+  EXPECT_EQ(server_.restrictionPosted, 1);
+  // The rejected entry is reported in the error dialog (no browser window is known).
+  ASSERT_EQ(ui_.dialogsShown().size(), 1u);
+  EXPECT_EQ(ui_.dialogsShown()[0].id, 389);
+}
+
+TEST_F(ServerTest, PostOfAnotherContentTypeIsReadAndIgnored) {
+  const std::string answer = post("/system/26sysfunc_01.html", "text/plain", "m018_0000=99");
+  EXPECT_STREQ(restrictionTable[0].number, "");
+  EXPECT_EQ(tablesEdited, 0);
+  EXPECT_TRUE(answer.ends_with("<html>restriction page</html>"));
+}
+
+TEST_F(ServerTest, DataScriptIsGeneratedIntoMemory) {
+  const auto before = std::distance(fs::recursive_directory_iterator(root_), fs::recursive_directory_iterator());
+  const std::string answer = get("/hoshu/16tansyuku_01.js?3");
+  std::string expected(kDataScriptCapacity, '\0');
+  int written = 0;
+  GenerateDataScript("16tansyuku_01.js", expected.data(), kDataScriptCapacity, "3", &written);
+  expected.resize(static_cast<std::size_t>(written));
+  EXPECT_EQ(testhttp::bodyOf(answer), expected);
+  EXPECT_EQ(contentTypeOfAnswer(answer), "application/octet-stream");
+  const auto after = std::distance(fs::recursive_directory_iterator(root_), fs::recursive_directory_iterator());
+  EXPECT_EQ(before, after);
+  // A script the table does not have ends in 404; "common" and "menu" scripts come from disk.
+  EXPECT_EQ(maskDate(get("/hoshu/17tel_01.js")), k404);
+  write("common_x.js", "static");
+  EXPECT_TRUE(get("/common_x.js").ends_with("static"));
+}
+
+TEST_F(ServerTest, ContentLengthOfTenCharactersIsTooLarge) {
+  const std::string head = "POST /index.html HTTP/1.0\r\nContent-Type: text/plain\r\nContent-Length: ";
+  EXPECT_EQ(roundTrip(port_, head + "0000000001\r\n\r\nx"), "");
+  EXPECT_NE(roundTrip(port_, head + "000000001\r\n\r\nx"), "");
+}
+
+TEST_F(ServerTest, BodyOfExactlyTheBodySizeIsTakenOneMoreIsNot) {
+  server_.Stop();
+  EasyHttpServer small;
+  small.SetPort(0);
+  small.SetDocumentRoot(root_);
+  small.SetTiming(fastTiming());
+  small.SetMaxBodySize(13);
+  ASSERT_TRUE(small.Start());
+  auto postBody = [&](const std::string& body) {
+    return roundTrip(small.GetPort(), "POST /system/26sysfunc_01.html HTTP/1.0\r\nContent-Type: "
+                                     "application/x-www-form-urlencoded\r\nContent-Length: " +
+                                         std::to_string(body.size()) + "\r\n\r\n" + body);
+  };
+  EXPECT_NE(postBody("m018_0000=123"), "");
+  EXPECT_STREQ(restrictionTable[0].number, "123");
+  EXPECT_EQ(postBody("m018_0000=1234"), "");
+  EXPECT_STREQ(restrictionTable[0].number, "123");
+}
+
+TEST_F(ServerTest, AnIdleConnectionBlocksNobody) {
+  testhttp::Connection idle(port_);
+  ASSERT_TRUE(idle.send("GET /index"));  // an unfinished request line
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_NE(get("/index.html").find("start"), std::string::npos);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+}
+
+TEST_F(ServerTest, ALockThatCannotBeHadEndsTheRequestWithoutAnswer) {
+  server_.Stop();
+  EasyHttpServer s;
+  EasyHttpTiming t = fastTiming();
+  t.lockAttempts = 3;
+  s.SetPort(0);
+  s.SetDocumentRoot(root_);
+  s.SetTiming(t);
+  ASSERT_TRUE(s.Start());
+  std::lock_guard<std::mutex> held(tableLock());
+  EXPECT_EQ(roundTrip(s.GetPort(), "GET /index.html HTTP/1.0\r\n\r\n"), "");
+}
+
+TEST_F(ServerTest, StoppedServerAnswersNothingAndDoesNotStartAgain) {
+  server_.Stop();
+  EXPECT_FALSE(server_.IsRunning());
+  EXPECT_EQ(testhttp::Connection(port_).fd, -1);
+  EXPECT_FALSE(server_.Start());
+}
+
+TEST(ServerPorts, ATakenPortMovesToTheNextOne) {
+  initProcessState();
+  for (int tries = 0; tries < 20; ++tries) {
+    EasyHttpServer first;
+    first.SetPort(0);
+    ASSERT_TRUE(first.Start());
+    EasyHttpServer second;
+    second.SetPort(first.GetPort());
+    if (!second.Start()) continue;  // the next port happened to be taken as well
+    EXPECT_GT(second.GetPort(), first.GetPort());
+    EXPECT_LE(second.GetPort(), first.GetPort() + 4);
+    return;
+  }
+  FAIL() << "no free pair of ports";
+}
+
+TEST(ServerPorts, TheSettingsChangeOnlyWhileStopped) {
+  EasyHttpServer s;
+  s.SetPort(0);
+  ASSERT_TRUE(s.Start());
+  const std::uint16_t bound = s.GetPort();
+  s.SetPort(1234);
+  s.SetDefaultPage("other.html");
+  EXPECT_EQ(s.GetPort(), bound);
+  EXPECT_STREQ(s.Settings().defaultPage, "index.html");
+}
+
+}  // namespace
