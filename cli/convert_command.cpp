@@ -22,7 +22,6 @@
 #include "app/restriction_files.h"
 #include "base/platform.h"
 #include "cli/commands.h"
-#include "data/phonebook_tables.h"
 #include "data/process_state.h"
 #include "ui/scripted/scripted_ui.h"
 
@@ -101,9 +100,10 @@ void load(ConvertKind kind) {
     case ConvertKind::Templates:
       fileKind = kind == ConvertKind::Phonebook ? 1 : kind == ConvertKind::Extensions ? 2 : 3;
       fileDirection = 0;
+      // The file-kind chooser takes a snapshot after a speed-dial or extension load, and the edit
+      // menu's save button restores it before saving. In a conversion nothing happens between
+      // the two, so the pair leaves the live tables as they are and is not run.
       loadPhonebookFile(nullptr);
-      // The file-kind chooser takes the snapshot after a speed-dial or extension load.
-      if (fileKind != 3) snapshotPhonebook();
       break;
     case ConvertKind::Restrictions: loadRestrictionFile(nullptr); break;
     case ConvertKind::InternalHistory:
@@ -119,8 +119,6 @@ void save(ConvertKind kind) {
     case ConvertKind::Phonebook:
     case ConvertKind::Extensions:
     case ConvertKind::Templates:
-      // The edit menu's save button: the accepted entries first, then the chooser in save mode.
-      if (duplicateCheck == 1) restorePhonebook();
       fileDirection = 1;
       fileKind = kind == ConvertKind::Phonebook ? 1 : kind == ConvertKind::Extensions ? 2 : 3;
       savePhonebookFile(nullptr);

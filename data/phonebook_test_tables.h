@@ -176,10 +176,10 @@ inline void fillFullTables(unsigned seed, bool ampersands = false) {
       if (pick(8) == 0) break;
     }
     if (ampersands && n % 50 == 7) reading = "AT&T";
-    char group[3];
+    char group[16];
     std::snprintf(group, sizeof group, "%02d", 1 + pick(30));
     if (n % 300 == 17) {
-      char use[4];
+      char use[16];
       std::snprintf(use, sizeof use, "%d", positions[pick(8)]);
       setSpeedDial(n, number, name, reading, use, "01", 0, 0, 0, 0);
     } else {
