@@ -126,8 +126,10 @@ void loadRestrictionFile(CDialog* menu) {
   pointExchangePathAt(path);
   MenuFileOperation operation(menu, kLoadButton);
   const int result = loadRestrictionLocalFile(path);
-  if (result == 30) {
-    showMenuFileError(menu, kNoFile, kErrorCaption);
+  // A file that cannot be opened and a tagged file with a wrong head are reported while the
+  // controls are still disabled; a parse failure is reported once they are back.
+  if (result == 30 || result == kRestrictionHeadError) {
+    showMenuFileError(menu, result == 30 ? kNoFile : kDataError, kErrorCaption);
     return;
   }
   operation.restore();

@@ -38,18 +38,26 @@ protected:
   }
 };
 
-// Remembers how the menu looked when the wait cursor came on.
+// Remembers how the menu looked when the wait cursor came on and when each message box came.
 class ProbingUi : public ScriptedUi {
 public:
   CDialog* menu = nullptr;
   bool allDisabledWhileWaiting = false;
+  std::vector<bool> disabledAtMessage;
   void cursorChanged(bool wait) override {
-    if (wait && menu) {
-      allDisabledWhileWaiting = !menu->IsDlgItemEnabled(kLoad) && !menu->IsDlgItemEnabled(kSave) &&
-                                !menu->IsDlgItemEnabled(kBrowser) &&
-                                !menu->IsDlgItemEnabled(IDCANCEL) && !menu->IsCloseCommandEnabled();
-    }
+    if (wait && menu) allDisabledWhileWaiting = allDisabled();
     ScriptedUi::cursorChanged(wait);
+  }
+  int messageBox(const MessageBoxRequest& request) override {
+    if (menu) disabledAtMessage.push_back(allDisabled());
+    return ScriptedUi::messageBox(request);
+  }
+
+private:
+  bool allDisabled() const {
+    return !menu->IsDlgItemEnabled(kLoad) && !menu->IsDlgItemEnabled(kSave) &&
+           !menu->IsDlgItemEnabled(kBrowser) && !menu->IsDlgItemEnabled(IDCANCEL) &&
+           !menu->IsCloseCommandEnabled();
   }
 };
 
@@ -134,16 +142,29 @@ TEST_F(RestrictionMenuFilesTest, MissingFileIsReportedAndTheDialogComesBack) {
   EXPECT_TRUE(m_ui.cursorChanges().empty());
 }
 
-TEST_F(RestrictionMenuFilesTest, TaggedFileWithoutUserPartIsADataError) {
+TEST_F(RestrictionMenuFilesTest, TaggedFileWithoutUserPartIsADataErrorShownBeforeTheRestore) {
   std::ofstream(path("bad.zud7"), std::ios::binary) << "<root>\r\n<m018>\r\n0001@5,\n</m018>\r\n</root>";
   m_ui.answerFile(path("bad.zud7"));
   press(kLoad);
   ASSERT_EQ(m_ui.messages().size(), 1u);
   EXPECT_EQ(m_ui.lastMessage().text, "\nファイルデータ取得エラー発生\n");
   EXPECT_EQ(m_ui.lastMessage().caption, "エラー");
+  EXPECT_EQ(m_ui.disabledAtMessage, (std::vector<bool>{true}));
   EXPECT_EQ(tablesEdited, 0);
   EXPECT_TRUE(m_restored);
   EXPECT_EQ(m_focus, kLoad);
+}
+
+TEST_F(RestrictionMenuFilesTest, UnparsableFileIsADataErrorShownAfterTheRestore) {
+  std::ofstream(path("other.csv"), std::ios::binary) << "name,number\r\nabc,def\r\n";
+  m_ui.answerFile(path("other.csv"));
+  press(kLoad);
+  ASSERT_EQ(m_ui.messages().size(), 1u);
+  EXPECT_EQ(m_ui.lastMessage().text, "\nファイルデータ取得エラー発生\n");
+  EXPECT_EQ(m_ui.lastMessage().icon(), MB_ICONEXCLAMATION);
+  EXPECT_EQ(m_ui.disabledAtMessage, (std::vector<bool>{false}));
+  EXPECT_EQ(m_ui.cursorChanges(), (std::vector<bool>{true, false}));
+  EXPECT_TRUE(m_restored);
 }
 
 TEST_F(RestrictionMenuFilesTest, SaveAsksWithOverwritePromptAndWritesTheFile) {

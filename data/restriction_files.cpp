@@ -110,8 +110,9 @@ int loadTaggedRestrictionFile(const std::string& path) {
   const std::string work = createUniqueTempFile(directoryOf(path));
   if (work.empty()) return 30;
   std::string header;
-  int result = kRestrictionDataError;
+  int result = kRestrictionHeadError;
   if (scanTaggedHead(reader, header)) {
+    result = kRestrictionDataError;
     std::FILE* out = std::fopen(work.c_str(), "wb");
     if (!out) {
       result = 30;
@@ -140,9 +141,10 @@ int saveTaggedRestrictionFile(const std::string& path) {
   return result;
 }
 
+// True when the text holds the title line. A header collected from a tagged file's work file
+// ends in "</USER>" directly followed by the title, so the title need not start a line.
 bool holdsTitle(std::string_view text) {
-  return text == restrictionTitleLine() ||
-         text.find("\r\n" + restrictionTitleLine()) != std::string_view::npos;
+  return text.find(restrictionTitleLine()) != std::string_view::npos;
 }
 
 }  // namespace

@@ -20,6 +20,9 @@ class TextFileReader;
 
 // Result of a load whose file opened but whose data could not be taken.
 constexpr int kRestrictionDataError = 31;
+// Result of a tagged load whose head is wrong: no "<USER>" part before the data element line, or
+// no data element line at all. Nothing was read into the list.
+constexpr int kRestrictionHeadError = 32;
 
 // The title line's text in CP932 ("項番,電話番号", 13 bytes).
 const std::string& restrictionTitleLine();
@@ -50,8 +53,9 @@ int parseLocalRestrictionFile(const std::string& path);
 // Loads a local file chosen by the user: a ".csv" (any case) directly, anything else as a tagged
 // ".zud7" file through a uniquely named work file beside it that is removed afterwards. The six
 // header fields are blanked first. 0 = loaded; 30 = the file or the work file cannot be opened
-// or created; kRestrictionDataError = no "<USER>" block before the "<m018>" (or "<HKISEINO>")
-// line, no such line, or the data could not be parsed.
+// or created; kRestrictionHeadError = no "<USER>" block before the "<m018>" (or "<HKISEINO>")
+// line, or no such line; kRestrictionDataError = the data could not be parsed. A tagged file
+// whose head is right is a restriction file even when its element holds no rows.
 int loadRestrictionLocalFile(const std::string& path);
 
 // Saves the list to a file chosen by the user after normalising it: a ".csv" (any case) in the

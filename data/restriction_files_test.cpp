@@ -237,14 +237,27 @@ TEST_F(RestrictionFilesTest, TaggedLoadNeedsUserBeforeTheElement) {
   const std::string user = "<USER>\r\n" + userLine("") + "\r\n</USER>\r\n";
   const std::string rows = "<m018>\r\n0005@66,\n</m018>\r\n</root>";
   writeFile(path("a.zud7"), head + rows + user);
-  EXPECT_EQ(loadRestrictionLocalFile(path("a.zud7")), kRestrictionDataError);
+  EXPECT_EQ(loadRestrictionLocalFile(path("a.zud7")), kRestrictionHeadError);
   writeFile(path("b.zud7"), head + user + "</root>");
-  EXPECT_EQ(loadRestrictionLocalFile(path("b.zud7")), kRestrictionDataError);
+  EXPECT_EQ(loadRestrictionLocalFile(path("b.zud7")), kRestrictionHeadError);
   EXPECT_EQ(numberAt(5), "55");
   writeFile(path("c.zud7"), head + user + rows);
   EXPECT_EQ(loadRestrictionLocalFile(path("c.zud7")), 0);
   EXPECT_EQ(numberAt(5), "66");
   EXPECT_EQ(filesInDir(), 3);  // no work file left behind
+}
+
+TEST_F(RestrictionFilesTest, TaggedFileWithoutRowsLoadsNothingAndIsNoError) {
+  storeRestrictionEntry(5, entry("55"), FileLoad);
+  const std::string head = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<root>\r\n";
+  const std::string user = "<USER>\r\n" + userLine("OWNER") + "\r\n</USER>\r\n";
+  writeFile(path("empty.zud7"), head + user + "<m018>\r\n</m018>\r\n</root>");
+  EXPECT_EQ(loadRestrictionLocalFile(path("empty.zud7")), 0);
+  // An older file names its element "HKISEINO"; its rows are not read, but it is no error.
+  writeFile(path("old.zud7"), head + user + "<HKISEINO>\r\n0005@66,\n</HKISEINO>\r\n</root>");
+  EXPECT_EQ(loadRestrictionLocalFile(path("old.zud7")), 0);
+  EXPECT_EQ(numberAt(5), "55");
+  EXPECT_EQ(std::string(userInfoHeader.field1, 5), "OWNER");
 }
 
 TEST_F(RestrictionFilesTest, TaggedLoadLeavesAnUnrelatedTmpFileAlone) {
@@ -293,13 +306,29 @@ TEST_F(RestrictionFilesTest, HostileInputNeverCrashesAnyLoader) {
       tagged.substr(0, tagged.size() / 2),                          // truncated
       tagged.substr(0, 200),                                        // cut inside the header
       "<root><USER>\r\n</USER><m018>0001@1,</m018></root>",          // tags on one line
+      std::string(1 << 20, ','),                                    // only commas
+      "0001,11,\r0002,22,\r",                                        // CR without LF
+      "\xFF\xFF\xFF,\xFF\r\n0003,\xFF" "3\xFF,\r\n",                      // 0xFF bytes
   };
   for (const std::string& bytes : inputs) {
     for (const char* name : {"bad.csv", "bad.zud7", "hkiseino.txt"}) {
+      storeRestrictionEntry(5, entry("55"), FileLoad);
+      RestrictionEntry before[kRestrictionEntries];
+      std::memcpy(before, restrictionTable, sizeof before);
       writeFile(path(name), bytes);
       int result = std::string(name) == "hkiseino.txt" ? parseDownloadedRestrictionFile(path(name))
                                                        : loadRestrictionLocalFile(path(name));
-      EXPECT_TRUE(result == 0 || result == kRestrictionDataError) << name << " " << result;
+      EXPECT_TRUE(result == 0 || result == kRestrictionDataError || result == kRestrictionHeadError)
+          << name << " " << result;
+      // A load that reports an error has taken nothing into the list.
+      if (result != 0) {
+        EXPECT_EQ(std::memcmp(before, restrictionTable, sizeof before), 0) << name;
+      }
+      for (int k = 0; k < kRestrictionEntries; ++k) {
+        const RestrictionEntry& e = restrictionTable[k];
+        ASSERT_LE(strnlen(e.number, sizeof e.number), 24u) << name << " " << k;
+        ASSERT_EQ(std::strspn(e.number, "0123456789"), strnlen(e.number, sizeof e.number)) << k;
+      }
     }
   }
 }
@@ -311,7 +340,7 @@ TEST_F(RestrictionFilesTest, FiftyMegabyteFileIsReadWithoutTrouble) {
   writeFile(path("big.csv"), big);
   EXPECT_EQ(loadRestrictionLocalFile(path("big.csv")), kRestrictionDataError);
   writeFile(path("big.zud7"), big);
-  EXPECT_EQ(loadRestrictionLocalFile(path("big.zud7")), kRestrictionDataError);
+  EXPECT_EQ(loadRestrictionLocalFile(path("big.zud7")), kRestrictionHeadError);
 }
 
 }  // namespace
