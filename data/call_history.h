@@ -31,9 +31,22 @@ struct InternalCallRecord {
   std::uint8_t answerType;
 };
 static_assert(sizeof(InternalCallRecord) == 116);
+static_assert(offsetof(InternalCallRecord, date) == 2);
+static_assert(offsetof(InternalCallRecord, time) == 13);
+static_assert(offsetof(InternalCallRecord, ringEndTime) == 22);
+static_assert(offsetof(InternalCallRecord, callerExtension) == 31);
+static_assert(offsetof(InternalCallRecord, callerName) == 36);
 static_assert(offsetof(InternalCallRecord, telephoneGroup) == 47);
+static_assert(offsetof(InternalCallRecord, partyTypes) == 48);
+static_assert(offsetof(InternalCallRecord, calledParty) == 49);
+static_assert(offsetof(InternalCallRecord, callBackParty) == 60);
+static_assert(offsetof(InternalCallRecord, answeringParty) == 71);
+static_assert(offsetof(InternalCallRecord, reserved1) == 82);
 static_assert(offsetof(InternalCallRecord, callEndTime) == 83);
+static_assert(offsetof(InternalCallRecord, duration) == 92);
+static_assert(offsetof(InternalCallRecord, reserved2) == 101);
 static_assert(offsetof(InternalCallRecord, reasonCode) == 112);
+static_assert(offsetof(InternalCallRecord, answerType) == 115);
 
 struct ExternalCallRecord {
   std::uint16_t recordNumber;  // 1-5000; 0 = empty
@@ -51,8 +64,18 @@ struct ExternalCallRecord {
   char reserved;
 };
 static_assert(sizeof(ExternalCallRecord) == 114);
+static_assert(offsetof(ExternalCallRecord, date) == 2);
+static_assert(offsetof(ExternalCallRecord, time) == 13);
+static_assert(offsetof(ExternalCallRecord, ringEndTime) == 22);
+static_assert(offsetof(ExternalCallRecord, callerNumber) == 31);
+static_assert(offsetof(ExternalCallRecord, callerName) == 48);
 static_assert(offsetof(ExternalCallRecord, answerType) == 69);
+static_assert(offsetof(ExternalCallRecord, callBackParty) == 70);
+static_assert(offsetof(ExternalCallRecord, answeringParty) == 81);
+static_assert(offsetof(ExternalCallRecord, callEndTime) == 92);
+static_assert(offsetof(ExternalCallRecord, duration) == 101);
 static_assert(offsetof(ExternalCallRecord, telephoneGroup) == 110);
+static_assert(offsetof(ExternalCallRecord, reserved) == 113);
 
 extern InternalCallRecord internalHistory[kCallHistoryRecords];
 extern ExternalCallRecord externalHistory[kCallHistoryRecords];
