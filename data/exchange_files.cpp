@@ -314,7 +314,8 @@ void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
       std::memcpy(f.use, use.data(), use.size());
       int group = leadingNumber(fields[5], 9);
       if (group < 1 || group > 30) group = 1;
-      std::snprintf(f.speedDialGroup, sizeof f.speedDialGroup, "%02d", group);
+      f.speedDialGroup[0] = static_cast<char>('0' + group / 10);
+      f.speedDialGroup[1] = static_cast<char>('0' + group % 10);
       if (fields.count == 7 && fromMainUnit) {
         f.lineGroup = static_cast<std::uint8_t>(digitValue(lastCharacterOfRow(row)));
       } else {
