@@ -504,7 +504,7 @@ int setTemplateMessage(int item, std::string_view text, int mode) {
     std::memset(&templateMessages[item], 0, sizeof(TemplateMessage));
   }
   char buffer[21] = {};
-  std::memcpy(buffer, text.data(), text.size() < 20 ? text.size() : 20);
+  if (!text.empty()) std::memcpy(buffer, text.data(), text.size() < 20 ? text.size() : 20);
   blankForbiddenCharacters(buffer, 20);
   storeTextFieldWithoutCommas(templateMessages[item].text, buffer, 20);
   return 1;

@@ -177,6 +177,12 @@ TEST_F(PhonebookTablesTest, TemplateModeOneTouchesOneItem) {
   EXPECT_STREQ("old", out);
 }
 
+TEST_F(PhonebookTablesTest, AnEmptyTextClearsTheItem) {
+  setTemplateMessage(8, "old", 1);
+  ASSERT_EQ(1, setTemplateMessage(8, std::string_view(), 1));  // a view without any bytes
+  EXPECT_STREQ("", templateMessages[8].text);
+}
+
 TEST_F(PhonebookTablesTest, LastTemplatePageEndsAtItem999) {
   setTemplateMessage(999, "last", 1);
   ASSERT_EQ(1, setTemplateMessage(951, "page", 0));

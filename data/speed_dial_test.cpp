@@ -93,6 +93,16 @@ TEST_F(SpeedDialTest, NumberRoundTrips) {
   for (int i = 12; i < 25; ++i) EXPECT_EQ(0, phonebookImage.speedDial[17].number[i]);
 }
 
+TEST_F(SpeedDialTest, NumberIsScannedOver24Characters) {
+  SpeedDialFields f = makeFields("");
+  std::memcpy(f.number, "0123456789*#P-M012345678(", 25);  // a 25th byte is not looked at
+  ASSERT_EQ(1, setSpeedDialEntry(6, f));
+  EXPECT_STREQ("0123456789*#P-M012345678", entry(6).number);
+  SpeedDialFields g = makeFields("12 34");  // a blank ends the number
+  setSpeedDialEntry(6, g);
+  EXPECT_STREQ("12", entry(6).number);
+}
+
 TEST_F(SpeedDialTest, NumberWithAForeignCharacterKeepsTheStoredNumber) {
   SpeedDialFields f = makeFields("0312345678", "OLD");
   setSpeedDialEntry(5, f);
