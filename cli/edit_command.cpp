@@ -3,7 +3,8 @@
 //   zuctl edit phonebook|restrictions|internal-history|external-history FILE...
 //              [--no-browser] [--duplicates-allowed] [--port N]
 //
-// Loads the files as the menus load them, starts the editor as the menu's browser button does,
+// Loads the files as the menus load them (a phonebook or restriction file that does not exist
+// yet starts empty), starts the editor as the menu's browser button does,
 // prints "http://127.0.0.1:PORT/" on a line of its own, and serves until a line is read from
 // standard input, standard input ends, or SIGINT/SIGTERM arrives. Then it closes as the menu
 // closes and, except for histories, saves the tables back into the files it loaded (each file
@@ -169,7 +170,14 @@ int runEditCommand(int argc, char** argv) {
   if (kind == EditKind::ExternalHistory) historyKind = 1;
 
   for (const EditFile& f : files) {
-    if (!loadFile(kind, f)) return 1;
+    // A phonebook or restriction file that does not exist yet starts empty and is written on
+    // close; a history has nothing to show without its file.
+    const bool creates = (kind == EditKind::Phonebook || kind == EditKind::Restrictions) && !fileExists(f.path);
+    if (creates) {
+      std::fprintf(stderr, "zuctl edit: %s: 新しいファイルとして保存します。\n", f.path.c_str());
+    } else if (!loadFile(kind, f)) {
+      return 1;
+    }
   }
 
   const EditorMenu menu = kind == EditKind::Phonebook      ? EditorMenu::Phonebook

@@ -5,7 +5,8 @@
 // A page sets window.PAGE before loading this file:
 //   title, menu (the start page), pages (count), script(n) (the data script of page n),
 //   fixed(n) (format pieces, sequence and ranges for a page whose script has no header arrays),
-//   pageLabel(n), rowTitle, rowWidth, columns {sub: {label, bytes, size, readOnly}}, readOnly.
+//   pageLabel(n), rowTitle, rowWidth, columns {sub: {label, bytes, size, readOnly, digits}},
+//   readOnly.
 (function () {
   var P = window.PAGE;
   var page = parseInt(location.search.substring(1), 10);
@@ -83,10 +84,13 @@
     }
     return s;
   }
-  function checkLength(input) {
-    var over = sjisBytes(input.value) > input.zuBytes;
-    input.className = over ? "over" : "";
-    input.title = over ? "長すぎます（" + input.zuBytes + "バイトまで。全角は2バイト）" : "";
+  // Marks a field that the tool will cut (too long) or refuse (not digits where digits belong).
+  function checkInput(input) {
+    var tooLong = sjisBytes(input.value) > input.zuBytes;
+    var notDigits = input.zuDigits && /[^0-9]/.test(input.value);
+    input.className = tooLong || notDigits ? "over" : "";
+    input.title = tooLong ? "長すぎます（" + input.zuBytes + "バイトまで。全角は2バイト）"
+                : notDigits ? "半角数字で入力してください" : "";
   }
   function showError(text) { document.getElementById("editor").appendChild(el("div", { className: "error" }, text)); }
 
@@ -129,8 +133,9 @@
       if (!editable || col.readOnly) { cell.textContent = value; continue; }
       var input = el("input", { type: "text", name: nameOf(f.format, idx), value: value, size: col.size, maxLength: col.bytes });
       input.zuBytes = col.bytes;
-      input.oninput = function () { dirty = true; checkLength(this); };
-      checkLength(input);
+      input.zuDigits = !!col.digits;
+      input.oninput = function () { dirty = true; checkInput(this); };
+      checkInput(input);
       cell.appendChild(input);
     }
     form.appendChild(table);
@@ -142,7 +147,7 @@
     }
     form.onsubmit = function () {
       var over = form.querySelectorAll("input.over").length;
-      if (over && !confirm("長すぎる項目が " + over + " 件あります（赤枠）。はみ出した部分は保存されません。保存しますか？")) return false;
+      if (over && !confirm("入力に誤りのある項目が " + over + " 件あります（赤枠）。このまま保存しますか？")) return false;
       sessionStorage.setItem("zuSaved", here);
       dirty = false;
       return true;
