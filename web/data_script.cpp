@@ -98,6 +98,9 @@ class ScriptWriter {
     m_length += static_cast<int>(text.size());
     return true;
   }
+  // Where the next character goes, and how many were put there directly.
+  char* end() { return m_out + m_length; }
+  void advance(int n) { m_length += n; }
   // Takes back the last n characters (the separator a closing text overwrites).
   void takeBack(int n) { m_length = n <= m_length ? m_length - n : 0; }
   int length() const { return m_length; }
@@ -298,31 +301,51 @@ class RecordValues {
   ExternalCallRecord m_external;
 };
 
+// Byte classes of a value: 0 copied as it is, 1 a lead byte (it and its trail byte are copied),
+// 2 escaped with a backslash.
+constexpr std::array<std::uint8_t, 256> kValueBytes = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = isSjisLeadByteWide(static_cast<unsigned char>(c)) ? 1 : 0;
+  t['"'] = t['\\'] = t['\r'] = t['\n'] = 2;
+  return t;
+}();
+
 // Writes `value` escaped for a double-quoted script string followed by the separator `","`,
-// keeping room for the closing text; false (nothing written) when it does not fit.
+// keeping `reserve` bytes free for the closing text; false (nothing written) when it does not fit.
 bool putValue(ScriptWriter& w, std::string_view value, int reserve) {
-  char buf[2 * 64 + 3];
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < value.size() && n + 4 < sizeof buf; ++i) {
-    const unsigned char c = static_cast<unsigned char>(value[i]);
-    if (isSjisLeadByteWide(c) && i + 1 < value.size()) {
-      buf[n++] = static_cast<char>(c);
-      buf[n++] = value[++i];
-    } else if (c == '"' || c == '\\') {
-      buf[n++] = '\\';
-      buf[n++] = static_cast<char>(c);
-    } else if (c == '\r' || c == '\n') {
-      buf[n++] = '\\';
-      buf[n++] = c == '\r' ? 'r' : 'n';
+  const std::size_t worst = 2 * value.size() + 3;
+  if (static_cast<int>(worst) + reserve > w.room()) {
+    // Near the end of the room: find the exact length first.
+    std::size_t exact = 3;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+      const std::uint8_t k = kValueBytes[static_cast<unsigned char>(value[i])];
+      exact += k == 2 ? 2 : 1;
+      if (k == 1 && i + 1 < value.size()) ++exact, ++i;
+    }
+    if (static_cast<int>(exact) + reserve > w.room()) return false;
+  }
+  char* const start = w.end();
+  char* p = start;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    const std::uint8_t k = kValueBytes[static_cast<unsigned char>(c)];
+    if (k == 0) {
+      *p++ = c;
+    } else if (k == 1 && i + 1 < value.size()) {
+      *p++ = c;
+      *p++ = value[++i];
+    } else if (k == 2) {
+      *p++ = '\\';
+      *p++ = c == '\r' ? 'r' : c == '\n' ? 'n' : c;
     } else {
-      buf[n++] = static_cast<char>(c);
+      *p++ = c;  // a lead byte without its trail byte
     }
   }
-  buf[n++] = '"';
-  buf[n++] = ',';
-  buf[n++] = '"';
-  if (static_cast<int>(n) + reserve > w.room()) return false;
-  return w.put({buf, n});
+  *p++ = '"';
+  *p++ = ',';
+  *p++ = '"';
+  w.advance(static_cast<int>(p - start));
+  return true;
 }
 
 // The closing text of arVals takes back `","` (2 characters) and adds 10: keep 8 free.
