@@ -305,9 +305,9 @@ void Session::succeed() {
   m_ended = true;
 }
 
-// Keeps the connections until the tool closes them, as a unit does at the end of a session.
+// Keeps the connections until the tool ends its run, which it does by closing the control
+// connection last, as a unit does at the end of a session.
 void Session::linger() {
-  if (m_data && m_data->isOpen()) m_data->waitForClose(m_options.ioTimeoutMs);
   if (m_control.isOpen()) m_control.waitForClose(m_options.ioTimeoutMs);
   if (m_data) m_data->close();
   m_control.close();
@@ -586,12 +586,15 @@ bool Session::uploadPhase(const UnitFileList& list) {
     std::string body;
     ok = fetchFromTool(list.files[i], SimulatorStep::File, static_cast<int>(i) + 1, body);
     if (!ok) break;
-    std::lock_guard lock(m_sim.mutex);
-    int rows = storeUploadedFile(list.files[i], body, m_sim.tables);
+    int rows;
+    {
+      std::lock_guard lock(m_sim.mutex);
+      rows = storeUploadedFile(list.files[i], body, m_sim.tables);
+      m_sim.session.transferred.emplace_back(list.files[i], std::move(body));
+    }
     changed |= uploadedTableFile(list.files[i]);
-    m_sim.session.transferred.emplace_back(list.files[i], std::move(body));
-    if (rows < 0) m_sim.log(m_number, "%s is no table block; not stored", list.files[i].c_str());
-    else m_sim.log(m_number, "stored %d rows of %s", rows, list.files[i].c_str());
+    if (rows < 0) log("%s is no table block; not stored", list.files[i].c_str());
+    else log("stored %d rows of %s", rows, list.files[i].c_str());
   }
   if (changed && !m_sim.dataDir.empty()) {
     MainUnitTables copy;
