@@ -59,44 +59,60 @@ int leadingNumber(std::string_view s, std::size_t maxDigits, int* digits = nullp
 
 // ---- writing ------------------------------------------------------------------------------
 
-// The text of a field rendered into a work line: from `column` up to its first NUL, at most
-// `width` bytes.
-std::string_view lineField(const char* line, int column, int width) {
-  const char* p = line + column;
-  std::size_t n = 0;
-  while (n < static_cast<std::size_t>(width) && p[n] != '\0') ++n;
-  return {p, n};
+// Copies the text of a field rendered into a work line, from `column` up to its first NUL and
+// at most `width` bytes, to `out`; returns the end of the copy.
+char* putLineField(char* out, const char* line, int column, int width) {
+  const char* field = line + column;
+  const void* nul = std::memchr(field, '\0', static_cast<std::size_t>(width));
+  const std::size_t n = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field)
+                            : static_cast<std::size_t>(width);
+  std::memcpy(out, field, n);
+  return out + n;
 }
+
+char* putBytes(char* out, const char* bytes, std::size_t n) {
+  std::memcpy(out, bytes, n);
+  return out + n;
+}
+
+// Longest speed-dial row: 4 + 24 + 20 + 20 + 3 + 2 + 1 + 1 + 3 + 3 digits and text, 9 commas,
+// CR LF.
+constexpr std::size_t kSpeedDialRowMax = 92;
+constexpr std::size_t kExtensionRowMax = 3 + 4 + 12 + 10 + 3 + 2;
+constexpr std::size_t kTemplateRowMax = 4 + 20 + 2;
 
 void appendSpeedDialRows(std::string& out) {
   fillSpeedDialLines(0);
   const bool tenColumns = sysTanfMode != 0;
   out.append(tenColumns ? kSpeedDial10Header : kSpeedDial7Header);
   out.append("\r\n");
+  char row[kSpeedDialRowMax + 8];
   for (int n = 0; n < kSpeedDialRows; ++n) {
     const char* line = workLines.lines[n];
-    out.append(line, 4);
-    out += ',';
-    out.append(lineField(line, 4, 24));
-    out += ',';
-    out.append(lineField(line, 28, 20));
-    out += ',';
-    out.append(lineField(line, 49, 20));
-    out += ',';
-    out.append(lineField(line, 70, 3));
-    out += ',';
-    out.append(lineField(line, 74, 2));
-    out += ',';
-    out += line[77];
+    char* p = putBytes(row, line, 4);
+    *p++ = ',';
+    p = putLineField(p, line, 4, 24);
+    *p++ = ',';
+    p = putLineField(p, line, 28, 20);
+    *p++ = ',';
+    p = putLineField(p, line, 49, 20);
+    *p++ = ',';
+    p = putLineField(p, line, 70, 3);
+    *p++ = ',';
+    p = putLineField(p, line, 74, 2);
+    *p++ = ',';
+    *p++ = line[77];
     if (tenColumns) {
-      out += ',';
-      out += line[78];
-      out += ',';
-      out.append(line + 79, 3);
-      out += ',';
-      out.append(line + 82, 3);
+      *p++ = ',';
+      *p++ = line[78];
+      *p++ = ',';
+      p = putBytes(p, line + 79, 3);
+      *p++ = ',';
+      p = putBytes(p, line + 82, 3);
     }
-    out.append("\r\n");
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(row, static_cast<std::size_t>(p - row));
   }
 }
 
@@ -104,16 +120,19 @@ void appendExtensionRows(std::string& out) {
   const int lines = fillExtensionLines(101);
   out.append(kExtensionHeader);
   out.append("\r\n");
+  char row[kExtensionRowMax + 8];
   for (int i = 0; i < lines; ++i) {
     const char* line = workLines.lines[i];
-    out.append(line, 3);
-    out += ',';
-    out.append(lineField(line, 3, 4));
-    out += ',';
-    out.append(lineField(line, 8, 12));
-    out += ',';
-    out.append(lineField(line, 21, 10));
-    out.append("\r\n");
+    char* p = putBytes(row, line, 3);
+    *p++ = ',';
+    p = putLineField(p, line, 3, 4);
+    *p++ = ',';
+    p = putLineField(p, line, 8, 12);
+    *p++ = ',';
+    p = putLineField(p, line, 21, 10);
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(row, static_cast<std::size_t>(p - row));
   }
 }
 
@@ -121,14 +140,18 @@ void appendTemplateRows(std::string& out) {
   out.append(kTemplateHeader);
   out.append("\r\n");
   char text[21];
-  char item[8];
+  char row[kTemplateRowMax + 8];
   for (int i = kTemplateFirstItem; i <= kTemplateLastItem; ++i) {
     getTemplateMessage(i, text);
-    text[20] = '\0';
-    std::snprintf(item, sizeof item, "%03d,", i);
-    out.append(item);
-    out.append(text);
-    out.append("\r\n");
+    char* p = row;
+    *p++ = static_cast<char>('0' + i / 100);
+    *p++ = static_cast<char>('0' + i / 10 % 10);
+    *p++ = static_cast<char>('0' + i % 10);
+    *p++ = ',';
+    p = putBytes(p, text, strnlen(text, 20));
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(row, static_cast<std::size_t>(p - row));
   }
 }
 
@@ -184,13 +207,16 @@ void splitRow(std::string_view row, RowFields& out) {
   out.count = 0;
   out.commas = 0;
   std::size_t start = 0;
-  for (std::size_t i = 0; i <= row.size(); ++i) {
-    if (i == row.size() || row[i] == ',') {
-      if (out.count < kMaxFields) out.field[out.count] = row.substr(start, i - start);
-      ++out.count;
-      if (i < row.size()) ++out.commas;
-      start = i + 1;
-    }
+  for (;;) {
+    const void* comma =
+        start < row.size() ? std::memchr(row.data() + start, ',', row.size() - start) : nullptr;
+    const std::size_t end =
+        comma ? static_cast<std::size_t>(static_cast<const char*>(comma) - row.data()) : row.size();
+    if (out.count < kMaxFields) out.field[out.count] = row.substr(start, end - start);
+    ++out.count;
+    if (!comma) return;
+    ++out.commas;
+    start = end + 1;
   }
 }
 
@@ -389,6 +415,20 @@ void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
   }
 }
 
+bool isExchangeKind(int kind) {
+  return kind == kExchangeSpeedDial || kind == kExchangeExtensions || kind == kExchangeTemplates;
+}
+
+void parseBody(int kind, std::string_view body, ExchangeReadSummary& found) {
+  if (kind == kExchangeSpeedDial) {
+    parseSpeedDialBody(body, found);
+  } else if (kind == kExchangeExtensions) {
+    parseExtensionBody(body, found);
+  } else {
+    parseTemplateBody(body, found);
+  }
+}
+
 // ---- upload blocks ------------------------------------------------------------------------
 
 // The block files of one upload: the first is the caller's, each following one is created
@@ -481,21 +521,29 @@ std::string lfToCrLf(std::string_view text) { return replaceAll(text, "\n", "\r\
 // ---- rows of an exchange file -------------------------------------------------------------
 
 ExchangeFileRows::ExchangeFileRows(std::FILE* exchange) {
-  if (!exchange) return;
-  std::fseek(exchange, 0, SEEK_SET);
-  char chunk[65536];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, exchange)) > 0) m_text.append(chunk, n);
+  if (exchange) {
+    std::fseek(exchange, 0, SEEK_SET);
+    char chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, exchange)) > 0) m_owned.append(chunk, n);
+  }
+  m_text = m_owned;
+  skipHeaderLines();
+}
+
+ExchangeFileRows::ExchangeFileRows(std::string_view text) : m_text(text) { skipHeaderLines(); }
+
+void ExchangeFileRows::skipHeaderLines() {
   const std::size_t start = std::min<std::size_t>(kUserInfoBytes, m_text.size());
   const std::size_t headerEnd = m_text.find('\n', start);
-  m_pos = headerEnd == std::string::npos ? m_text.size() : headerEnd + 1;
+  m_pos = headerEnd == std::string_view::npos ? m_text.size() : headerEnd + 1;
 }
 
 bool ExchangeFileRows::next(std::string_view& row) {
   while (m_pos < m_text.size()) {
     std::size_t end = m_text.find('\n', m_pos);
-    if (end == std::string::npos) end = m_text.size();
-    std::string_view line(m_text.data() + m_pos, end - m_pos);
+    if (end == std::string_view::npos) end = m_text.size();
+    std::string_view line = m_text.substr(m_pos, end - m_pos);
     m_pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (startsWithDigit(line)) {
@@ -508,21 +556,28 @@ bool ExchangeFileRows::next(std::string_view& row) {
 
 // ---- exchange files -----------------------------------------------------------------------
 
-int writeExchangeFile(int kind) {
-  if (kind != kExchangeSpeedDial && kind != kExchangeExtensions && kind != kExchangeTemplates)
-    return kExchangeBadKind;
-  std::string body;
-  body.reserve(kind == kExchangeSpeedDial ? 512 * 1024 : 32 * 1024);
+bool appendExchangeFileText(int kind, std::string& out) {
+  if (!isExchangeKind(kind)) return false;
+  const std::size_t rows = kind == kExchangeSpeedDial    ? kSpeedDialRows * kSpeedDialRowMax
+                           : kind == kExchangeExtensions ? kExtensionLineCount * kExtensionRowMax
+                                                         : kTemplateLastItem * kTemplateRowMax;
+  out.reserve(out.size() + kUserInfoBytes + 80 + rows);
   char userLine[kUserInfoBytes + 1];
   formatUserInfoLine(userLine);
-  body.append(userLine, kUserInfoBytes);
+  out.append(userLine, kUserInfoBytes);
   if (kind == kExchangeSpeedDial) {
-    appendSpeedDialRows(body);
+    appendSpeedDialRows(out);
   } else if (kind == kExchangeExtensions) {
-    appendExtensionRows(body);
+    appendExtensionRows(out);
   } else {
-    appendTemplateRows(body);
+    appendTemplateRows(out);
   }
+  return true;
+}
+
+int writeExchangeFile(int kind) {
+  std::string body;
+  if (!appendExchangeFileText(kind, body)) return kExchangeBadKind;
   const std::string path = exchangePath();
   if (replaceFileAtomically(path, body)) return kExchangeDone;
   if (exchangeDirectory[0] != '\0') {
@@ -536,31 +591,37 @@ int writeExchangeFile(int kind) {
 int readExchangeFile(int kind) { return readExchangeFile(kind, nullptr); }
 
 int readExchangeFile(int kind, ExchangeReadSummary* summary) {
-  if (kind != kExchangeSpeedDial && kind != kExchangeExtensions && kind != kExchangeTemplates)
-    return kExchangeBadKind;
+  if (!isExchangeKind(kind)) return kExchangeBadKind;
   std::FILE* file = std::fopen(exchangePath().c_str(), "rb");
   if (!file) return kExchangeCannotOpen;
   char head[kUserInfoBytes];
-  std::size_t headBytes = std::fread(head, 1, sizeof head, file);
+  const std::size_t headBytes = std::fread(head, 1, sizeof head, file);
   if (headBytes > 0 && head[0] == '2') {
     takeUserInfoFields(std::string_view(head, headBytes));
   } else {
     std::fseek(file, 0, SEEK_SET);
   }
-  std::memset(&workLines, ' ', sizeof workLines);
+  // The body goes into the work lines; the lines it does not reach are blank.
   char* body = &workLines.lines[0][0];
   const std::size_t bodyBytes = std::fread(body, 1, sizeof workLines, file);
   std::fclose(file);
+  std::memset(body + bodyBytes, ' ', sizeof workLines - bodyBytes);
 
   ExchangeReadSummary found;
-  std::string_view text(body, bodyBytes);
-  if (kind == kExchangeSpeedDial) {
-    parseSpeedDialBody(text, found);
-  } else if (kind == kExchangeExtensions) {
-    parseExtensionBody(text, found);
-  } else {
-    parseTemplateBody(text, found);
+  parseBody(kind, std::string_view(body, bodyBytes), found);
+  if (summary) *summary = found;
+  return kExchangeDone;
+}
+
+int readExchangeText(int kind, std::string_view bytes, ExchangeReadSummary* summary) {
+  if (!isExchangeKind(kind)) return kExchangeBadKind;
+  if (!bytes.empty() && bytes.front() == '2') {
+    const std::size_t headBytes = std::min<std::size_t>(kUserInfoBytes, bytes.size());
+    takeUserInfoFields(bytes.substr(0, headBytes));
+    bytes.remove_prefix(headBytes);
   }
+  ExchangeReadSummary found;
+  parseBody(kind, bytes.substr(0, std::min(bytes.size(), sizeof workLines)), found);
   if (summary) *summary = found;
   return kExchangeDone;
 }

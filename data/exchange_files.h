@@ -34,6 +34,10 @@ class CXMLElementList;
 // kExchangeBadKind (nothing done) for any other kind.
 int writeExchangeFile(int kind);
 
+// Appends to `out` the bytes writeExchangeFile writes for `kind` (the same user-information
+// line, header and rows). False, with nothing appended, for a kind other than 1, 2 or 4.
+bool appendExchangeFileText(int kind, std::string& out);
+
 // What a read found in the file body, for callers that tell the user about a file that is not
 // of its kind.
 struct ExchangeReadSummary {
@@ -52,6 +56,12 @@ struct ExchangeReadSummary {
 int readExchangeFile(int kind);
 int readExchangeFile(int kind, ExchangeReadSummary* summary);
 
+// Reads exchange-file bytes held in memory into the tables exactly as readExchangeFile reads a
+// file holding them (user-information line, at most 10000 x 192 body bytes, the kind's parser),
+// without a file and without copying the bytes. Returns 0, or kExchangeBadKind for a kind other
+// than 1, 2 or 4.
+int readExchangeText(int kind, std::string_view bytes, ExchangeReadSummary* summary = nullptr);
+
 // True when a body whose read produced `summary` is not a file of its kind: it carried another
 // kind's column header, or nothing was stored and either the column header was not the kind's
 // or the body had rows none of which loaded. A file of the right kind without rows is not
@@ -60,14 +70,22 @@ bool exchangeBodyRefused(const ExchangeReadSummary& summary);
 
 // The rows of an exchange or local text file after its user-information line (192 bytes) and
 // its column-header line (up to and including its LF), each without its line end; lines that do
-// not begin with a digit are left out. Reads the whole file from its start when constructed.
+// not begin with a digit are left out. The FILE* form reads the whole file from its start when
+// constructed; the text form reads bytes the caller keeps alive while the object is used.
 class ExchangeFileRows {
  public:
   explicit ExchangeFileRows(std::FILE* file);
+  explicit ExchangeFileRows(std::string_view text);
+  ExchangeFileRows(const ExchangeFileRows&) = delete;
+  ExchangeFileRows& operator=(const ExchangeFileRows&) = delete;
+
   bool next(std::string_view& row);
 
  private:
-  std::string m_text;
+  void skipHeaderLines();
+
+  std::string m_owned;
+  std::string_view m_text;
   std::size_t m_pos = 0;
 };
 
