@@ -1,8 +1,5 @@
 #include "data/phonebook_file_io.h"
 
-#include <cstdio>
-#include <filesystem>
-
 #include "base/atomic_file.h"
 #include "base/platform.h"
 #include "base/text_file.h"
@@ -37,35 +34,6 @@ bool hasExtension(const std::string& path, std::string_view extension) {
 
 int exchangeKindOf(int kind) { return kind == 3 ? kExchangeTemplates : kind; }
 
-// A file created for the duration of one operation, removed when it goes.
-class ScratchFile {
- public:
-  explicit ScratchFile(std::string path) : m_path(std::move(path)) {}
-  ~ScratchFile() {
-    if (!m_path.empty()) std::remove(m_path.c_str());
-  }
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-
-  const std::string& path() const { return m_path; }
-  bool valid() const { return !m_path.empty(); }
-
- private:
-  std::string m_path;
-};
-
-// A fresh work file beside `path`, or in the system's temporary folder when the file's own
-// folder cannot take one (a read-only medium).
-std::string workFileFor(const std::string& path) {
-  std::string work = createUniqueTempFile(directoryOf(path));
-  if (work.empty()) {
-    std::error_code ec;
-    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
-    if (!ec) work = createUniqueTempFile(temp.string());
-  }
-  return work;
-}
-
 void setSpeedDialFormFor(const std::string& path, int kind, bool csv) {
   if (kind == 1) sysTanfMode = (csv || hasExtension(path, ".zud8")) ? 1 : 0;
 }
@@ -80,60 +48,42 @@ TaggedRows rowsFor(int kind) {
   return kind == 2 ? TaggedRows::Extensions : TaggedRows::Templates;
 }
 
-PhonebookFileResult readIntoTables(int kind) {
-  ExchangeReadSummary summary;
-  const int result = readExchangeFile(exchangeKindOf(kind), &summary);
+PhonebookFileResult resultOfRead(int result, const ExchangeReadSummary& summary) {
   if (result == kExchangeCannotOpen) return PhonebookFileResult::NoFile;
   tablesEdited = 1;
   if (result != kExchangeDone || exchangeBodyRefused(summary)) return PhonebookFileResult::DataError;
   return PhonebookFileResult::Done;
 }
 
+PhonebookFileResult readIntoTables(int kind) {
+  ExchangeReadSummary summary;
+  const int result = readExchangeFile(exchangeKindOf(kind), &summary);
+  return resultOfRead(result, summary);
+}
+
+// The head of the file gives the user-information text; the rows of the kind's element follow
+// it as exchange-file text, which is read into the tables as the exchange file would be.
 PhonebookFileResult loadTaggedFile(const std::string& path, int kind) {
   TextFileReader reader;
   if (!reader.open(path)) return PhonebookFileResult::NoFile;
-  ScratchFile work(workFileFor(path));
-  if (!work.valid()) return PhonebookFileResult::NoFile;
-
-  std::string userText;
+  std::string text;
   const TaggedHeaderResult head = collectTaggedHeader(
-      reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, userText);
+      reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, text);
   if (head != TaggedHeaderResult::Found) return PhonebookFileResult::DataError;
-  takeUserInfoFields(userText);
-
-  std::FILE* out = std::fopen(work.path().c_str(), "wb");
-  if (!out) return PhonebookFileResult::NoFile;
-  bool written = std::fwrite(userText.data(), 1, userText.size(), out) == userText.size();
-  written = convertTaggedRows(path, elementFor(kind), rowsFor(kind), out) && written;
-  written = std::fclose(out) == 0 && written;
-  if (!written) return PhonebookFileResult::NoFile;
-
-  pointExchangeAt(work.path());
-  return readIntoTables(kind);
+  takeUserInfoFields(text);
+  if (!convertTaggedRows(path, elementFor(kind), rowsFor(kind), text)) return PhonebookFileResult::NoFile;
+  ExchangeReadSummary summary;
+  const int result = readExchangeText(exchangeKindOf(kind), text, &summary);
+  return resultOfRead(result, summary);
 }
 
+// The exchange-file text of the kind becomes the tagged file, which replaces the target.
 PhonebookFileResult saveTaggedFile(const std::string& path, int kind) {
-  ScratchFile exchange(createUniqueTempFile(directoryOf(path)));
-  if (!exchange.valid()) return PhonebookFileResult::SaveError;
-  pointExchangeAt(exchange.path());
-  if (writeExchangeFile(exchangeKindOf(kind)) != kExchangeDone) return PhonebookFileResult::SaveError;
-
-  std::FILE* in = std::fopen(exchange.path().c_str(), "rb");
-  if (!in) return PhonebookFileResult::SaveError;
-  AtomicFileWriter target(path);
-  int written = kExchangeCannotOpen;
-  if (target.open()) {
-    if (kind == 1) {
-      written = writeTaggedSpeedDial(in, target.file());
-    } else if (kind == 2) {
-      written = writeTaggedExtensions(in, target.file());
-    } else {
-      written = writeTaggedTemplates(in, target.file());
-    }
-  }
-  std::fclose(in);
-  if (written != kExchangeDone || !target.commit()) return PhonebookFileResult::SaveError;
-  return PhonebookFileResult::Done;
+  std::string exchange;
+  if (!appendExchangeFileText(exchangeKindOf(kind), exchange)) return PhonebookFileResult::SaveError;
+  std::string tagged;
+  appendTaggedFile(rowsFor(kind), exchange, tagged);
+  return replaceFileAtomically(path, tagged) ? PhonebookFileResult::Done : PhonebookFileResult::SaveError;
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 // are touched only through readExchangeFile and writeExchangeFile.
 //
 // Both leave exchangeDirectory and exchangeFileName pointing at the chosen file (the strings
-// live in this module until the next call). Intermediate files (the work file of a tagged load,
-// the exchange file of a tagged save) get fresh unique names, so no file of the user's is ever
-// overwritten by them, and are removed on every path. A save replaces its target atomically.
+// live in this module until the next call). A tagged file is read and written through its
+// exchange-file text held in memory, so no file but the chosen one is ever created or touched.
+// A save replaces its target atomically.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@
 
 enum class PhonebookFileResult {
   Done,
-  NoFile,      // the file, or the work file beside it, cannot be opened or created
+  NoFile,      // the file cannot be opened or read
   DataError,   // no "<USER>" part before the data element, no data element, or the file holds
                // rows of which none is data of its kind
   SaveError,   // the file (or its intermediate exchange file) cannot be written

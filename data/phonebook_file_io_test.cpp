@@ -142,6 +142,30 @@ TEST_F(PhonebookFileIoTest, ReadingsWithMarkupCharactersRoundTrip) {
                             tables.substr(0, sizeof phonebookImage.speedDial)), "");
 }
 
+// The tagged files carry the table text as it is, never escaped, so text that looks like an
+// XML character reference is data and must come back unchanged.
+TEST_F(PhonebookFileIoTest, TextThatLooksLikeCharacterReferencesRoundTripsThroughTaggedFiles) {
+  setSpeedDial(0, "0312345678", "R&amp;D&#65;", "A&lt;B&gt;", "1", "01", 0, 0, 0, 0);
+  setExtension(101, "1001", "&quot;", "&apos;");
+  setTemplateMessage(1, cp("&lt;注意&gt;"), 1);
+  EXPECT_EQ(saveAndLoad(1, "e.zud8"), PhonebookFileResult::Done);
+  EXPECT_STREQ(entry(0).name, "R&amp;D&#65;");
+  EXPECT_STREQ(entry(0).reading, "A&lt;B&gt;");
+  startUp();
+  setExtension(101, "1001", "&quot;", "&apos;");
+  EXPECT_EQ(saveAndLoad(2, "e.zud4"), PhonebookFileResult::Done);
+  ExtensionFields ext{};
+  getExtensionEntry(0, 101, ext);
+  EXPECT_STREQ(ext.name, "&quot;");
+  EXPECT_STREQ(ext.reading, "&apos;");
+  startUp();
+  setTemplateMessage(1, cp("&lt;注意&gt;"), 1);
+  EXPECT_EQ(saveAndLoad(3, "e.zud9"), PhonebookFileResult::Done);
+  char text[21];
+  getTemplateMessage(1, text);
+  EXPECT_EQ(std::string(text), cp("&lt;注意&gt;"));
+}
+
 // ---- forms and kinds --------------------------------------------------------------------------
 
 TEST_F(PhonebookFileIoTest, Zud8WhoseElementIsSystanLoadsNothingWithoutError) {

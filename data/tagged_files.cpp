@@ -1,6 +1,8 @@
 #include "data/tagged_files.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "base/platform.h"
@@ -51,9 +53,10 @@ std::string taggedTail(std::string_view element) {
   return elementTag(element, true) + "\r\n" + std::string(kRootClose);
 }
 
-int writeAll(std::FILE* target, const std::string& bytes) {
+int writeAll(std::FILE* target, std::string_view bytes) {
   if (!target) return kExchangeCannotOpen;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), target) != bytes.size()) return kExchangeCannotOpen;
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), target) != bytes.size())
+    return kExchangeCannotOpen;
   if (std::fflush(target) != 0 || std::ferror(target)) return kExchangeCannotOpen;
   return kExchangeDone;
 }
@@ -79,36 +82,111 @@ std::string_view headerOf(TaggedRows rows) {
   return {};
 }
 
-// Reads a file in pieces that end at a line end, keeping at most `cap` bytes of each piece.
+std::string_view elementOf(TaggedRows rows) {
+  switch (rows) {
+    case TaggedRows::SpeedDial: return sysTanfMode ? kSysTanfElement : kSysTanElement;
+    case TaggedRows::Extensions: return kNaisenElement;
+    case TaggedRows::Templates: return kTemplateElement;
+    case TaggedRows::Restrictions: return kRestrictionElement;
+  }
+  return {};
+}
+
+void appendTaggedRowsOf(TaggedRows kind, ExchangeFileRows& rows, std::string& out) {
+  std::string_view row;
+  switch (kind) {
+    case TaggedRows::SpeedDial:
+      // Every row but the 10000th keeps a trailing comma.
+      for (int count = 1; rows.next(row); ++count) {
+        out.append(row);
+        out.append(count == kSpeedDialRows ? "\r" : ",\r");
+      }
+      break;
+    case TaggedRows::Extensions:
+      while (rows.next(row)) out.append(row).append(",\n");
+      break;
+    case TaggedRows::Templates:
+      while (rows.next(row)) {
+        replaceCommasWithAt(out, row);
+        out += '\r';
+      }
+      break;
+    case TaggedRows::Restrictions:
+      while (rows.next(row)) {
+        // "0001,123," becomes "0001@123,": the commas inside the row are '@', the last stays.
+        if (!row.empty() && row.back() == ',') row.remove_suffix(1);
+        replaceCommasWithAt(out, row);
+        out.append(",\n");
+      }
+      break;
+  }
+}
+
+std::string readWholeFile(std::FILE* file) {
+  std::string text;
+  if (!file) return text;
+  std::fseek(file, 0, SEEK_SET);
+  char chunk[65536];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+  return text;
+}
+
+int writeTaggedFile(TaggedRows rows, std::FILE* exchange, std::FILE* target) {
+  const std::string text = readWholeFile(exchange);
+  std::string out;
+  appendTaggedFile(rows, text, out);
+  return writeAll(target, out);
+}
+
+// Reads a file, or bytes in memory, in pieces that end at a line end, keeping at most `cap`
+// bytes of each piece.
 class PieceReader {
  public:
   explicit PieceReader(std::FILE* file) : m_file(file) {}
+  explicit PieceReader(std::string_view bytes) : m_data(bytes.data()), m_len(bytes.size()) {}
+  PieceReader(const PieceReader&) = delete;
+  PieceReader& operator=(const PieceReader&) = delete;
 
   // The next piece up to (not including) LF, or CR as well when splitAtCr. False at the end of
-  // the file when nothing was left.
+  // the input when nothing was left.
   bool next(std::string& piece, bool splitAtCr, std::size_t cap) {
     piece.clear();
     bool any = false;
     for (;;) {
       if (m_pos == m_len && !fill()) return any;
       any = true;
-      const char c = m_buffer[m_pos++];
-      if (c == '\n' || (splitAtCr && c == '\r')) return true;
-      if (piece.size() < cap) piece += c;
+      const char* begin = m_data + m_pos;
+      const std::size_t avail = m_len - m_pos;
+      const void* lf = std::memchr(begin, '\n', avail);
+      std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - begin) : avail;
+      if (splitAtCr && end > 0) {
+        const void* cr = std::memchr(begin, '\r', end);
+        if (cr) end = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+      }
+      if (piece.size() < cap) piece.append(begin, std::min(end, cap - piece.size()));
+      if (end < avail) {
+        m_pos += end + 1;
+        return true;
+      }
+      m_pos = m_len;
     }
   }
 
  private:
   bool fill() {
-    m_len = std::fread(m_buffer, 1, sizeof m_buffer, m_file);
+    if (!m_file) return false;
+    m_len = std::fread(m_chunk, 1, sizeof m_chunk, m_file);
+    m_data = m_chunk;
     m_pos = 0;
     return m_len > 0;
   }
 
-  std::FILE* m_file;
-  char m_buffer[65536];
+  std::FILE* m_file = nullptr;
+  const char* m_data = nullptr;
   std::size_t m_len = 0;
   std::size_t m_pos = 0;
+  char m_chunk[65536];
 };
 
 void appendPlainRow(std::string& out, std::string_view row, TaggedRows rows) {
@@ -119,9 +197,12 @@ void appendPlainRow(std::string& out, std::string_view row, TaggedRows rows) {
       if (row.back() != ',') out += ',';
       out.append("\r\n");
       break;
-    case TaggedRows::Templates:
-      out.append(templateRowsText(std::string(row) + "\n", 1));
+    case TaggedRows::Templates: {
+      std::string line(row);
+      line += '\n';
+      out.append(templateRowsText(line, 1));
       break;
+    }
     case TaggedRows::Restrictions: {
       const std::size_t start = out.size();
       out.append(row);
@@ -133,58 +214,75 @@ void appendPlainRow(std::string& out, std::string_view row, TaggedRows rows) {
   }
 }
 
+// The plain-text reading: the rows from the line "<element>" to the first closing tag.
+void appendRowsAsText(PieceReader& reader, std::string_view element, TaggedRows rows,
+                      std::string& out) {
+  const std::size_t start = out.size();
+  out.append(headerOf(rows));
+  out.append("\r\n");
+  const std::string openTag = elementTag(element, false);
+  std::string piece;
+  bool inElement = false;
+  while (reader.next(piece, false, openTag.size() + 8)) {
+    if (withoutTrailingCr(piece) == openTag) {
+      inElement = true;
+      break;
+    }
+  }
+  while (inElement && reader.next(piece, true, kRowBufferBytes - 1)) {
+    if (piece.empty()) continue;
+    if (piece.starts_with("</")) break;
+    appendPlainRow(out, piece, rows);
+    if (out.size() - start > kMaxRowsTextBytes) break;
+  }
+  out.append(rows == TaggedRows::Restrictions ? ",\r\n" : "\r\n");
+}
+
+// The converter of `rows` run over `elements`, its output appended to `out`.
+bool appendConvertedElement(const CXMLElementList& elements, TaggedRows rows, std::string& out) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* memory = open_memstream(&buffer, &size);
+  if (!memory) return false;
+  switch (rows) {
+    case TaggedRows::SpeedDial: convertSpeedDialElement(elements, memory, 1); break;
+    case TaggedRows::Extensions: convertExtensionElement(elements, memory, 1); break;
+    case TaggedRows::Templates: convertTemplateElement(elements, memory, 1); break;
+    case TaggedRows::Restrictions: convertRestrictionElement(elements, memory, 1); break;
+  }
+  const bool ok = std::fclose(memory) == 0;
+  if (ok && buffer) out.append(buffer, size);
+  std::free(buffer);
+  return ok;
+}
+
 }  // namespace
 
 // ---- writers ------------------------------------------------------------------------------
 
-int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target) {
-  const std::string_view element = sysTanfMode ? kSysTanfElement : kSysTanElement;
-  std::string out = taggedHead(element);
-  out.reserve(1024 * 1024);
-  ExchangeFileRows rows(exchange);
-  std::string_view row;
-  for (int count = 1; rows.next(row); ++count) {
-    out.append(row);
-    // Every row but the 10000th keeps a trailing comma.
-    out.append(count == kSpeedDialRows ? "\r" : ",\r");
-  }
+void appendTaggedFile(TaggedRows rows, std::string_view exchange, std::string& out) {
+  const std::string_view element = elementOf(rows);
+  out.reserve(out.size() + exchange.size() + 512);
+  out.append(taggedHead(element));
+  ExchangeFileRows lines(exchange);
+  appendTaggedRowsOf(rows, lines, out);
   out.append(taggedTail(element));
-  return writeAll(target, out);
+}
+
+int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target) {
+  return writeTaggedFile(TaggedRows::SpeedDial, exchange, target);
 }
 
 int writeTaggedExtensions(std::FILE* exchange, std::FILE* target) {
-  std::string out = taggedHead(kNaisenElement);
-  ExchangeFileRows rows(exchange);
-  std::string_view row;
-  while (rows.next(row)) out.append(row).append(",\n");
-  out.append(taggedTail(kNaisenElement));
-  return writeAll(target, out);
+  return writeTaggedFile(TaggedRows::Extensions, exchange, target);
 }
 
 int writeTaggedTemplates(std::FILE* exchange, std::FILE* target) {
-  std::string out = taggedHead(kTemplateElement);
-  ExchangeFileRows rows(exchange);
-  std::string_view row;
-  while (rows.next(row)) {
-    replaceCommasWithAt(out, row);
-    out += '\r';
-  }
-  out.append(taggedTail(kTemplateElement));
-  return writeAll(target, out);
+  return writeTaggedFile(TaggedRows::Templates, exchange, target);
 }
 
 int writeTaggedRestrictions(std::FILE* localText, std::FILE* target) {
-  std::string out = taggedHead(kRestrictionElement);
-  ExchangeFileRows rows(localText);
-  std::string_view row;
-  while (rows.next(row)) {
-    // "0001,123," becomes "0001@123,": the commas inside the row are '@', the last stays.
-    if (!row.empty() && row.back() == ',') row.remove_suffix(1);
-    replaceCommasWithAt(out, row);
-    out.append(",\n");
-  }
-  out.append(taggedTail(kRestrictionElement));
-  return writeAll(target, out);
+  return writeTaggedFile(TaggedRows::Restrictions, localText, target);
 }
 
 // ---- reading ------------------------------------------------------------------------------
@@ -220,48 +318,48 @@ bool convertTaggedRowsAsText(const std::string& path, std::string_view element, 
                              std::FILE* out) {
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) return false;
-  std::string text(headerOf(rows));
-  text.append("\r\n");
+  std::string text;
   {
     PieceReader reader(in);
-    const std::string openTag = elementTag(element, false);
-    std::string piece;
-    bool inElement = false;
-    while (reader.next(piece, false, openTag.size() + 8)) {
-      if (withoutTrailingCr(piece) == openTag) {
-        inElement = true;
-        break;
-      }
-    }
-    while (inElement && reader.next(piece, true, kRowBufferBytes - 1)) {
-      if (piece.empty()) continue;
-      if (piece.starts_with("</")) break;
-      appendPlainRow(text, piece, rows);
-      if (text.size() > kMaxRowsTextBytes) break;
-    }
+    appendRowsAsText(reader, element, rows, text);
   }
   std::fclose(in);
-  text.append(rows == TaggedRows::Restrictions ? ",\r\n" : "\r\n");
   return writeAll(out, text) == kExchangeDone;
+}
+
+bool convertTaggedRows(const std::string& path, std::string_view element, TaggedRows rows,
+                       std::string& out) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec || size > kMaxTaggedDocumentBytes) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    PieceReader reader(in);
+    appendRowsAsText(reader, element, rows, out);
+    const bool ok = !std::ferror(in);
+    std::fclose(in);
+    return ok;
+  }
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (!in) return false;
+  const std::string bytes = readWholeFile(in);
+  const bool readOk = !std::ferror(in);
+  std::fclose(in);
+  if (!readOk) return false;
+  if (bytes.find('&') == std::string::npos) {
+    CXMLAccess document;
+    if (document.Load(path))
+      return appendConvertedElement(document.GetElements(std::string(element)), rows, out);
+  }
+  PieceReader reader(bytes);
+  appendRowsAsText(reader, element, rows, out);
+  return true;
 }
 
 bool convertTaggedRows(const std::string& path, std::string_view element, TaggedRows rows,
                        std::FILE* out) {
   if (!out) return false;
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (!ec && size <= kMaxTaggedDocumentBytes) {
-    CXMLAccess document;
-    if (document.Load(path)) {
-      const CXMLElementList elements = document.GetElements(std::string(element));
-      switch (rows) {
-        case TaggedRows::SpeedDial: convertSpeedDialElement(elements, out, 1); break;
-        case TaggedRows::Extensions: convertExtensionElement(elements, out, 1); break;
-        case TaggedRows::Templates: convertTemplateElement(elements, out, 1); break;
-        case TaggedRows::Restrictions: convertRestrictionElement(elements, out, 1); break;
-      }
-      return std::fflush(out) == 0 && !std::ferror(out);
-    }
-  }
-  return convertTaggedRowsAsText(path, element, rows, out);
+  std::string text;
+  if (!convertTaggedRows(path, element, rows, text)) return false;
+  return writeAll(out, text) == kExchangeDone;
 }

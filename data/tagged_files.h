@@ -21,6 +21,14 @@
 
 class TextFileReader;
 
+// What the rows of an element are and how they become exchange-file rows.
+enum class TaggedRows {
+  SpeedDial,     // header of the current form (sysTanfMode); rows end "," CR
+  Extensions,    // rows end "," LF
+  Templates,     // "001@text" CR; rebuilt to "001,text,"
+  Restrictions,  // "0000@digits," LF; '@' becomes ','
+};
+
 // Return 0 when the tagged file was written, 30 when writing to the target failed.
 // The element is "systanf" when sysTanfMode is set, else "systan".
 int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target);
@@ -29,6 +37,10 @@ int writeTaggedTemplates(std::FILE* exchange, std::FILE* target);
 // From the local restriction text ("hkiseino.txt" form: title ended by CR LF, rows with a
 // trailing comma).
 int writeTaggedRestrictions(std::FILE* localText, std::FILE* target);
+
+// The tagged file the writer of `rows` makes from the exchange-file text `exchange` (the bytes
+// of the file it would read), appended to `out`.
+void appendTaggedFile(TaggedRows rows, std::string_view exchange, std::string& out);
 
 enum class TaggedHeaderResult {
   Found,        // a "<USER>" part came before the first element line
@@ -44,21 +56,17 @@ TaggedHeaderResult collectTaggedHeader(TextFileReader& reader,
                                        std::initializer_list<std::string_view> elementLines,
                                        std::string& userText);
 
-// What the rows of an element are and how they become exchange-file rows.
-enum class TaggedRows {
-  SpeedDial,     // header of the current form (sysTanfMode); rows end "," CR
-  Extensions,    // rows end "," LF
-  Templates,     // "001@text" CR; rebuilt to "001,text,"
-  Restrictions,  // "0000@digits," LF; '@' becomes ','
-};
-
 // Appends to `out` the column header with CR LF, the rows of the first element named `element`
-// of the tagged file at `path` with exchange-file row ends, and the closing line end. A file
-// that does not load as an XML document (or is far larger than any tagged file) is read as
-// plain text from the line "<element>" to the first closing tag. A file whose element is missing
-// gives the header alone. False when the file cannot be read or `out` cannot be written.
+// of the tagged file at `path` with exchange-file row ends, and the closing line end. The file is
+// read as an XML document when it is one; it is read as plain text, from the line "<element>"
+// to the first closing tag, when it is not, when it is far larger than any tagged file, and
+// when it holds a '&': the tool writes table text unescaped, so "&amp;" in a name is data that
+// an XML reader would turn into "&". A file whose element is missing gives the header alone.
+// False when the file cannot be read or `out` cannot be written.
 bool convertTaggedRows(const std::string& path, std::string_view element, TaggedRows rows,
                        std::FILE* out);
+bool convertTaggedRows(const std::string& path, std::string_view element, TaggedRows rows,
+                       std::string& out);
 
 // The plain-text reading of convertTaggedRows, on its own.
 bool convertTaggedRowsAsText(const std::string& path, std::string_view element, TaggedRows rows,
