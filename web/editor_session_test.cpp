@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -157,11 +158,13 @@ TEST_F(EditorSessionTest, CloseWaitsForARequestThatHoldsTheLock) {
   CEditorSession s(EditorMenu::Restrictions);
   prepare(s);
   ASSERT_TRUE(s.OnEditInBrowser(nullptr));
-  tableLock().lock();
-  std::thread releaser([] {
+  std::atomic<bool> held{false};
+  std::thread releaser([&] {
+    std::lock_guard<std::mutex> lock(tableLock());  // as a worker in the middle of a post
+    held = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    tableLock().unlock();
   });
+  while (!held) std::this_thread::yield();
   const auto start = std::chrono::steady_clock::now();
   s.Close();
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
