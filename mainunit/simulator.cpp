@@ -227,6 +227,8 @@ class Session {
   bool sendAnswer(UnitLink& link, const char* connection, std::string status, std::string body,
                   std::string_view title, SimulatorFault fault);
   bool sendEndlessBody(UnitLink& link, const char* connection, std::string head);
+  bool sendHugeBody(UnitLink& link, const char* connection, const std::string& status,
+                    const std::string& body, std::string_view title);
   std::string answerHead(const std::string& status, const std::string* contentLength,
                          std::string_view title, bool longHeader) const;
   std::string requestHead(std::string_view method, std::string_view name, const std::string* password,
@@ -398,6 +400,27 @@ bool Session::sendEndlessBody(UnitLink& link, const char* connection, std::strin
   return false;
 }
 
+// The body grown to hugeXmlBytes by a comment after its first line, streamed in pieces so the
+// whole body is never held at once.
+bool Session::sendHugeBody(UnitLink& link, const char* connection, const std::string& status,
+                           const std::string& body, std::string_view title) {
+  std::size_t firstLine = body.find('\n');
+  firstLine = firstLine == std::string::npos ? 0 : firstLine + 1;
+  const std::size_t frame = 4 + 5;  // "<!--" and "-->\r\n"
+  std::size_t padding = m_options.hugeXmlBytes > body.size() + frame ? m_options.hugeXmlBytes - body.size() - frame : 0;
+  std::string length = std::to_string(body.size() + frame + padding);
+  log("fault: a well-formed body of %s bytes", length.c_str());
+  if (!sendHead(link, connection, answerHead(status, &length, title, false), body.substr(0, firstLine) + "<!--"))
+    return false;
+  const std::string chunk(1u << 20, 'x');
+  while (padding > 0) {
+    std::size_t n = padding < chunk.size() ? padding : chunk.size();
+    if (!link.send(chunk.substr(0, n), m_options.ioTimeoutMs)) return false;
+    padding -= n;
+  }
+  return link.send("-->\r\n" + body.substr(firstLine), m_options.ioTimeoutMs);
+}
+
 // Sends one answer, bent by `fault`. False when the fault leaves the tool nothing to go on with;
 // the connection then stays open until the tool closes it.
 bool Session::sendAnswer(UnitLink& link, const char* connection, std::string status, std::string body,
@@ -452,6 +475,8 @@ bool Session::sendAnswer(UnitLink& link, const char* connection, std::string sta
     case SimulatorFault::EndlessBody:
       sendEndlessBody(link, connection, answerHead(status, nullptr, title, false));
       return false;
+    case SimulatorFault::HugeXml:
+      return sendHugeBody(link, connection, status, body, title);
     default:
       return sendHead(link, connection, answerHead(status, &length, title, false), body);
   }

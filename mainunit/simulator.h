@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,6 +49,7 @@ enum class SimulatorFault {
   RequestTyaklog,               // ask for tyaklog.txt instead of the listed file
   NoConnectBack,                // never open the data connection
   EndlessBody,                  // a body without Content-Length that never ends
+  HugeXml,                      // a well-formed body of SimulatorOptions::hugeXmlBytes
 };
 
 // Where a fault acts.
@@ -83,6 +85,7 @@ struct SimulatorOptions {
   int toolPortCount = 5;                    // how many ports from toolPortFirst are tried
   SimulatorFaultSpec fault;                 // at most one fault per session
   std::string hugeContentLength = "999999999";  // the text HugeContentLength announces
+  std::size_t hugeXmlBytes = 80u << 20;     // the body size HugeXml announces and sends
   int ioTimeoutMs = 120000;                 // longest wait for the tool's next byte or connection
   bool logToStderr = false;                 // one UTF-8 line per session step on stderr
 };

@@ -65,6 +65,8 @@ constexpr FaultInfo kFaults[] = {
      "never open the data connection"},
     {SimulatorFault::EndlessBody, "endless-body", SimulatorStep::Answer, kAnswer | kFetch,
      "send a body without Content-Length that never ends"},
+    {SimulatorFault::HugeXml, "huge-xml", SimulatorStep::Answer, kAnswer | kFetch,
+     "send a well-formed body of --huge-xml bytes (default 80 MiB) with its true Content-Length"},
 };
 
 constexpr struct {

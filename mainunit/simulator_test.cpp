@@ -399,7 +399,7 @@ TEST(SimulatorFaults, NamesParseWithStepAndOccurrence) {
   EXPECT_FALSE(parseSimulatorFault("close@nowhere", f));
   EXPECT_FALSE(parseSimulatorFault("explode", f));
   EXPECT_FALSE(parseSimulatorFault("close@file:0", f));
-  for (int i = 1; i <= static_cast<int>(SimulatorFault::EndlessBody); ++i) {
+  for (int i = 1; i <= static_cast<int>(SimulatorFault::HugeXml); ++i) {
     auto fault = static_cast<SimulatorFault>(i);
     ASSERT_TRUE(parseSimulatorFault(simulatorFaultName(fault), f)) << simulatorFaultName(fault);
     EXPECT_EQ(f.fault, fault);
@@ -485,6 +485,18 @@ TEST_F(AnswerFaultTest, ShortBadLongAndEndlessBodies) {
   bool longLine = false;
   for (const std::string& l : head->lines) longLine = longLine || l.size() >= 5000;
   EXPECT_TRUE(longLine);
+  m_control.close();
+  m_simulator->stop();
+
+  m_options.hugeXmlBytes = 3u << 20;
+  head = answerWith(SimulatorFault::HugeXml);
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->header("Content-Length"), std::to_string(3u << 20));
+  body = m_control.bytes(3u << 20);
+  ASSERT_TRUE(body);
+  EXPECT_EQ(body->substr(0, 12), "<root>\r\n<!--");
+  EXPECT_EQ(body->substr(body->size() - 40), connectionAnswerBody("4.00", "Zu/ZPX-480", "7351").substr(
+      connectionAnswerBody("4.00", "Zu/ZPX-480", "7351").size() - 40));
   m_control.close();
   m_simulator->stop();
 

@@ -45,13 +45,14 @@ void printHelp() {
       "  --tool-ports N         how many data ports to try (default %d)\n"
       "  --fault NAME[@STEP[:N]]  inject a fault, see below\n"
       "  --huge-length TEXT     the Content-Length text of huge-content-length (default %s)\n"
+      "  --huge-xml BYTES       the body size of huge-xml (default %zu)\n"
       "  --timeout SECONDS      the longest wait for the tool's next byte (default %d)\n"
       "  --quiet                do not log the session steps\n"
       "  --help                 show this text\n"
       "\n%s",
       d.listenAddress.c_str(), d.port, d.fwVer.c_str(), d.devType.c_str(), d.password.c_str(),
       d.dataDir.c_str(), d.toolPortFirst, d.toolPortCount, d.hugeContentLength.c_str(),
-      d.ioTimeoutMs / 1000, simulatorFaultHelp().c_str());
+      d.hugeXmlBytes, d.ioTimeoutMs / 1000, simulatorFaultHelp().c_str());
 }
 
 bool parseInt(std::string_view text, int low, int high, int& out) {
@@ -114,6 +115,8 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--huge-length" && value(v)) {
       o.hugeContentLength = v;
+    } else if (a == "--huge-xml" && value(v) && parseInt(v, 1, 1 << 30, n)) {
+      o.hugeXmlBytes = static_cast<std::size_t>(n);
     } else if (a == "--timeout" && value(v) && parseInt(v, 1, 86400, n)) {
       o.ioTimeoutMs = n * 1000;
     } else {
