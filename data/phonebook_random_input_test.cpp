@@ -138,6 +138,48 @@ TEST_F(RandomInputTest, SpeedDialSetterChangesOnlyItsRecord) {
   }
 }
 
+// Long random sequences of private, shared and other uses on a few positions, so that lists
+// fill up, refuse, lose entries and take them back. After every call a full scan of all 228
+// lists must find each entry exactly in the list of the position its stored use names, and in
+// no list when the use names none.
+TEST_F(RandomInputTest, PrivateListsMatchAFullScanOfTheStoredUses) {
+  const char* uses[] = {"101", "102", "160", "201", "456", "1", "8", "0", "", "12", "999",
+                        "100", "x1x", "abc", "161", "601"};
+  std::vector<int> listedIn(kSpeedDialEntries);
+  int fullTimes = 0;
+  for (int iteration = 0; iteration < 6000; ++iteration) {
+    if (iteration % 1000 == 999) memoryMode = static_cast<std::uint8_t>(memoryMode == 1 ? 2 : 1);
+    // Entries from a small range, so that the same ones come back many times.
+    const int n = randomIn(0, 120);
+    SpeedDialFields f;
+    fillRandom(&f, sizeof f);
+    std::memset(f.use, 0, sizeof f.use);
+    // Position 101 is asked for most often, so that its list is full much of the time.
+    const char* use = rng_() % 5 < 2 ? "101" : uses[randomIn(0, sizeof uses / sizeof uses[0] - 1)];
+    std::memcpy(f.use, use, std::strlen(use));
+    ASSERT_EQ(1, setSpeedDialEntry(n, f));
+    if (privateSpeedDialLists[0].count == kPrivateListSize) ++fullTimes;
+    expectListsConsistent();
+    if (HasFatalFailure()) return;
+
+    std::fill(listedIn.begin(), listedIn.end(), 0);
+    for (int i = 0; i < kPrivateListCount; ++i) {
+      for (std::int32_t v : privateSpeedDialLists[i].numbers) {
+        if (v >= 0) listedIn[static_cast<std::size_t>(v)] = i + 1;
+      }
+    }
+    for (int m = 0; m <= 120; ++m) {
+      const char* stored = phonebookImage.speedDial[m].use;
+      const int value = isUseNumeric(stored) ? useValue(stored) : 0;
+      const int expected = isExtensionPosition(value) ? privateListIndex(value) + 1 : 0;
+      ASSERT_EQ(expected, listedIn[static_cast<std::size_t>(m)])
+          << "entry " << m << " with use \"" << std::string(stored, strnlen(stored, 4))
+          << "\" after call " << iteration << " on entry " << n;
+    }
+  }
+  EXPECT_GT(fullTimes, 1000);  // the refusal of a full list was taken often
+}
+
 TEST_F(RandomInputTest, SpeedDialSetterAndBaselineReaderOnTheCopies) {
   for (int iteration = 0; iteration < 500; ++iteration) {
     memoryMode = static_cast<std::uint8_t>(1 + rng_() % 2);

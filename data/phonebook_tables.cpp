@@ -10,6 +10,7 @@
 #include "base/fixed_field.h"
 #include "base/sjis.h"
 #include "data/process_state.h"
+#include "data/system_data.h"
 #include "data/user_info.h"
 
 PhonebookImage phonebookImage;
@@ -87,6 +88,23 @@ int useNumber(const char* use) {
 
 // ---- private lists ----
 
+// The private list each speed-dial entry was last added to (index 0-227), -1 for none, so that
+// taking an entry out of the lists looks at one list instead of all 228. The lists change only
+// here, and addToList never adds an entry that another list still holds, so an entry is in at
+// most the list its hint names. A hint is checked against its list before it is used: lists
+// emptied from outside leave stale hints that simply find nothing.
+std::int16_t listOfEntry[kSpeedDialEntries];
+
+void forgetListedEntries() {
+  for (std::int16_t& hint : listOfEntry) hint = -1;
+}
+
+int listHintOf(int n) { return n >= 0 && n < kSpeedDialEntries ? listOfEntry[n] : -1; }
+
+void setListHint(int n, int index) {
+  if (n >= 0 && n < kSpeedDialEntries) listOfEntry[n] = static_cast<std::int16_t>(index);
+}
+
 bool listContains(const PrivateSpeedDialList& list, int n) {
   for (std::int32_t v : list.numbers) {
     if (v == n) return true;
@@ -98,7 +116,11 @@ bool listHasFreePlace(const PrivateSpeedDialList& list) {
   return list.count < kPrivateListSize && listContains(list, -1);
 }
 
-void addToList(PrivateSpeedDialList& list, int n) {
+// Adds entry n to the list at `index` unless it is there already; the caller has checked that
+// the list has a free place.
+void addToList(int index, int n) {
+  PrivateSpeedDialList& list = privateSpeedDialLists[index];
+  setListHint(n, index);
   if (listContains(list, n)) return;
   for (std::int32_t& v : list.numbers) {
     if (v == -1) {
@@ -110,19 +132,24 @@ void addToList(PrivateSpeedDialList& list, int n) {
   }
 }
 
-// Removes entry n from every private list except the one at index `keep` (-1: from all).
-void removeFromLists(int n, int keep) {
-  for (int i = 0; i < kPrivateListCount; ++i) {
-    if (i == keep) continue;
-    PrivateSpeedDialList& list = privateSpeedDialLists[i];
-    for (std::int32_t& v : list.numbers) {
-      if (v == n) {
-        v = -1;
-        if (list.count > 0) --list.count;
-        if (privateSpeedDialCounter > 0) --privateSpeedDialCounter;
-      }
+// Takes every occurrence of entry n out of the list at `index`.
+void removeFromList(int index, int n) {
+  PrivateSpeedDialList& list = privateSpeedDialLists[index];
+  for (std::int32_t& v : list.numbers) {
+    if (v == n) {
+      v = -1;
+      if (list.count > 0) --list.count;
+      if (privateSpeedDialCounter > 0) --privateSpeedDialCounter;
     }
   }
+}
+
+// Removes entry n from every private list except the one at index `keep` (-1: from all).
+void removeFromLists(int n, int keep) {
+  const int index = listHintOf(n);
+  if (index < 0 || index == keep) return;
+  removeFromList(index, n);
+  setListHint(n, -1);
 }
 
 // ---- speed dial ----
@@ -198,10 +225,18 @@ void putLineText(char* line, int column, const char* field, std::size_t width) {
   std::memcpy(line + column, field, n < width ? n + 1 : width);
 }
 
+// Writes the first `digits` characters of `value` in decimal, padded on the left with zeros to
+// at least `digits` characters: a value with more digits keeps to its columns with its leading
+// ones.
 void putLineNumber(char* line, int column, int digits, unsigned value) {
   char text[16];
-  std::snprintf(text, sizeof text, "%0*u", digits, value);
-  std::memcpy(line + column, text, static_cast<std::size_t>(digits));
+  int n = 0;
+  do {
+    text[sizeof text - 1 - n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n < digits) text[sizeof text - 1 - n++] = '0';
+  std::memcpy(line + column, text + sizeof text - n, static_cast<std::size_t>(digits));
 }
 
 void renderSpeedDialLine(char* line, int n, const SpeedDialFields& f) {
@@ -257,18 +292,27 @@ const ExtensionLinePositions kExtensionLinePositions;
 
 // ---- dial codes ---------------------------------------------------------------------------
 
-int dialCode(char c) {
-  if (c >= '1' && c <= '9') return c - '0';
-  switch (c) {
-    case '0': return 0xA;
-    case '*': return 0xB;
-    case '#': return 0xC;
-    case 'P': return 0xD;
-    case '-': return 0xE;
-    case 'M': return 0xF;
-    default: return -1;
+namespace {
+
+struct DialCodeTable {
+  signed char codes[256];
+  constexpr DialCodeTable() : codes() {
+    for (signed char& code : codes) code = -1;
+    for (int c = '1'; c <= '9'; ++c) codes[c] = static_cast<signed char>(c - '0');
+    codes[static_cast<unsigned char>('0')] = 0xA;
+    codes[static_cast<unsigned char>('*')] = 0xB;
+    codes[static_cast<unsigned char>('#')] = 0xC;
+    codes[static_cast<unsigned char>('P')] = 0xD;
+    codes[static_cast<unsigned char>('-')] = 0xE;
+    codes[static_cast<unsigned char>('M')] = 0xF;
   }
-}
+};
+
+constexpr DialCodeTable kDialCodes;
+
+}  // namespace
+
+int dialCode(char c) { return kDialCodes.codes[static_cast<unsigned char>(c)]; }
 
 void packDialCodes(std::string_view text, unsigned char packed[12]) {
   std::memset(packed, 0, 12);
@@ -374,8 +418,9 @@ int setSpeedDialEntry(PhonebookImage& image, int n, SpeedDialFields& f) {
         }
         return 1;
       }
-      addToList(list, n);
-      removeFromLists(n, index);
+      const int previous = listHintOf(n);
+      addToList(index, n);
+      if (previous >= 0 && previous != index) removeFromList(previous, n);
       useAccepted = true;
     }
   }
@@ -557,16 +602,22 @@ void snapshotPhonebook() {
 void restorePhonebook() { std::memcpy(&phonebookImage, &baselineImage, sizeof(PhonebookImage)); }
 
 void resetPhonebookTables() {
-  std::memset(&phonebookImage, 0, sizeof phonebookImage);
-  std::memset(&baselineImage, 0, sizeof baselineImage);
-  std::memset(&referenceImage, 0, sizeof referenceImage);
+  // The three images are most of the memory the tables have; clearing them by giving their
+  // pages back keeps an untouched image untouched. The live speed-dial table is cleared in
+  // place: every load fills it, and a setter reads an entry before writing it, which would take
+  // two faults on a page given back.
+  fillTableStorage(phonebookImage.speedDial, sizeof phonebookImage.speedDial, 0);
+  zeroTableStorage(phonebookImage.directories, sizeof phonebookImage.directories);
+  zeroTableStorage(&baselineImage, sizeof baselineImage);
+  zeroTableStorage(&referenceImage, sizeof referenceImage);
   clearTemplateMessages();
   for (PrivateSpeedDialList& list : privateSpeedDialLists) {
     for (std::int32_t& v : list.numbers) v = -1;
     list.count = 0;
   }
   privateSpeedDialCounter = 0;
-  std::memset(&workLines, ' ', sizeof workLines);
+  forgetListedEntries();
+  fillTableStorage(&workLines, sizeof workLines, ' ');
   clearUserInfoFields();
 }
 
@@ -660,7 +711,7 @@ void initPhonebookDefaults() {
   memoryMode = 1;
   clearUserInfoFields();
   for (PhonebookImage* image : {&phonebookImage, &baselineImage, &referenceImage}) {
-    std::memset(image->directories, 0, sizeof image->directories);
+    zeroTableStorage(image->directories, sizeof image->directories);
     placeBuiltInExtensions(extensionDirectory(*image));
   }
   numberTerminalPositions(extensionDirectory(phonebookImage));

@@ -412,6 +412,29 @@ TEST_F(SpeedDialTest, FreedPlaceIsReused) {
   EXPECT_EQ(77, list(101).numbers[4]);
 }
 
+// The application empties the lists itself at start-up; entries listed before then must
+// neither be found again nor keep their old places when they are stored later.
+TEST_F(SpeedDialTest, ListsEmptiedFromOutsideStayExact) {
+  store(12, "1", "101");
+  store(13, "1", "201");
+  for (PrivateSpeedDialList& l : privateSpeedDialLists) {
+    for (std::int32_t& v : l.numbers) v = -1;
+    l.count = 0;
+  }
+  privateSpeedDialCounter = 0;
+
+  store(12, "1", "1");
+  EXPECT_EQ(0, privateSpeedDialCounter);
+  store(13, "1", "101");
+  EXPECT_TRUE(listed(101, 13));
+  EXPECT_EQ(1, list(101).count);
+  EXPECT_EQ(0, list(201).count);
+  store(13, "1", "201");
+  EXPECT_FALSE(listed(101, 13));
+  EXPECT_TRUE(listed(201, 13));
+  EXPECT_EQ(1, privateSpeedDialCounter);
+}
+
 TEST(UseText, NumericTestAndValue) {
   EXPECT_TRUE(isUseNumeric("101"));
   EXPECT_TRUE(isUseNumeric("ab\0"));   // bytes 2 and 3 NUL
