@@ -259,7 +259,12 @@ int storeRestrictionBlock(std::string_view body, int base, MainUnitTables& t) {
     if (k < base || k >= base + 1000) k = base + ordinal;
     ++ordinal;
     if (k < 0 || k >= kMainUnitRestrictions) continue;
-    t.restrictions[k] = std::string(row.substr(at + 1));
+    // A restriction number is digits only; whatever follows them (a separator that a local-form
+    // row carried along) is no part of it.
+    std::string_view rest = row.substr(at + 1);
+    std::size_t digits = 0;
+    while (digits < rest.size() && digits < 24 && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+    t.restrictions[k] = std::string(rest.substr(0, digits));
     ++stored;
   }
   return stored;

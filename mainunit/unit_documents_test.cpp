@@ -363,9 +363,11 @@ TEST(UnitDocuments, BlocksOfOtherNamesOrBrokenRowsStoreNothingWrong) {
   EXPECT_EQ(storeUploadedFile("usertkbn.txt", "<m046>\r1000@x\r000@y\rabc\r</m046>", t), 0);
   EXPECT_TRUE(t == before);
   // A restriction row whose entry number lies outside its block takes its place in the block.
-  EXPECT_EQ(storeUploadedFile("hkiseino3000.txt", "<m018>\n\n000@111,\n\n3001@222,\n\n</m018>", t), 2);
+  // A row from a local-form file carries one more separator after the digits.
+  EXPECT_EQ(storeUploadedFile("hkiseino3000.txt", "<m018>\n\n000@111,\n\n3001@222@,\n\n3002@@,\n\n</m018>", t), 3);
   EXPECT_EQ(t.restrictions[3000], "111");
   EXPECT_EQ(t.restrictions[3001], "222");
+  EXPECT_EQ(t.restrictions[3002], "");
 }
 
 }  // namespace
