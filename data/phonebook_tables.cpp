@@ -52,14 +52,28 @@ void blankForbiddenCharacters(char* text, std::size_t width) {
 
 // A half-width reading of `width` bytes: false when any of them is 0x80-0xA0, which no
 // half-width reading has; otherwise blanks its forbidden characters.
-bool cleanReading(char* text, std::size_t width) {
-  for (std::size_t i = 0; i < width; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80 && c <= 0xA0) return false;
+constexpr unsigned char kRefusedInReading = 1;
+constexpr unsigned char kForbiddenInText = 2;
+
+struct ReadingByteClasses {
+  unsigned char of[256];
+  constexpr ReadingByteClasses() : of() {
+    for (int c = 0x80; c <= 0xA0; ++c) of[c] = kRefusedInReading;
+    for (unsigned char c : {',', '"', '\\', '<', '>'}) of[c] = kForbiddenInText;
   }
+};
+
+constexpr ReadingByteClasses kReadingByteClasses;
+
+bool cleanReading(char* text, std::size_t width) {
+  unsigned char classes = 0;
   for (std::size_t i = 0; i < width; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c <= 0x5D && isForbiddenTextByte(c)) text[i] = ' ';
+    classes |= kReadingByteClasses.of[static_cast<unsigned char>(text[i])];
+  }
+  if (classes & kRefusedInReading) return false;
+  if (!(classes & kForbiddenInText)) return true;
+  for (std::size_t i = 0; i < width; ++i) {
+    if (isForbiddenTextByte(static_cast<unsigned char>(text[i]))) text[i] = ' ';
   }
   return true;
 }
@@ -157,19 +171,15 @@ void removeFromLists(int n, int keep) {
 // Packs f.number into e.number, or reports false (e untouched) when it holds a character that is
 // not a dial character. A NUL ends the number; blanks pack as the end code.
 bool packNumberField(const SpeedDialFields& f, SpeedDialEntry& e) {
-  char text[24];
-  bool ended = false;
-  for (int i = 0; i < 24; ++i) {
-    char c = ended ? ' ' : f.number[i];
-    if (c == '\0') {
-      ended = true;
-      c = ' ';
-    }
-    if (c != ' ' && dialCode(c) < 0) return false;
-    text[i] = c;
+  unsigned char packed[12] = {};
+  for (int i = 0; i < 24 && f.number[i] != '\0'; ++i) {
+    if (f.number[i] == ' ') continue;  // the end code
+    const int code = dialCode(f.number[i]);
+    if (code < 0) return false;
+    packed[i / 2] |= static_cast<unsigned char>(i % 2 == 0 ? code : code << 4);
   }
-  std::memset(e.number, 0, sizeof e.number);
-  packDialCodes(std::string_view(text, sizeof text), e.number);
+  std::memcpy(e.number, packed, sizeof packed);
+  std::memset(e.number + sizeof packed, 0, sizeof e.number - sizeof packed);
   return true;
 }
 
@@ -229,6 +239,12 @@ void putLineText(char* line, int column, const char* field, std::size_t width) {
 // at least `digits` characters: a value with more digits keeps to its columns with its leading
 // ones.
 void putLineNumber(char* line, int column, int digits, unsigned value) {
+  if (digits == 3 && value < 1000) {
+    line[column] = static_cast<char>('0' + value / 100);
+    line[column + 1] = static_cast<char>('0' + value / 10 % 10);
+    line[column + 2] = static_cast<char>('0' + value % 10);
+    return;
+  }
   char text[16];
   int n = 0;
   do {
@@ -239,19 +255,41 @@ void putLineNumber(char* line, int column, int digits, unsigned value) {
   std::memcpy(line + column, text + sizeof text - n, static_cast<std::size_t>(digits));
 }
 
-void renderSpeedDialLine(char* line, int n, const SpeedDialFields& f) {
+// Copies the text of a stored field (up to its first NUL, at most `width` bytes) into a line,
+// followed by a NUL: what the getter gives for the field, copied up to and including its NUL.
+void putStoredText(char* line, int column, const char* field, std::size_t width,
+                   const char* whenEmpty = "") {
+  if (field[0] == '\0') field = whenEmpty;
+  const std::size_t n = strnlen(field, width);
+  std::memcpy(line + column, field, n);
+  line[column + static_cast<int>(n)] = '\0';
+}
+
+// The line of entry n as getSpeedDialEntry gives it, rendered from the stored entry, or from
+// the empty form when e is null.
+void renderSpeedDialLine(char* line, int n, const SpeedDialEntry* e) {
+  static constexpr SpeedDialEntry kEmpty{};
+  if (e == nullptr) e = &kEmpty;
   putLineNumber(line, 0, 4, static_cast<unsigned>(n));
-  putLineText(line, 4, f.number, sizeof f.number);
-  putLineText(line, 28, f.name, sizeof f.name);
-  putLineText(line, 49, f.reading, sizeof f.reading);
-  putLineText(line, 70, f.use, sizeof f.use);
-  putLineText(line, 74, f.speedDialGroup, sizeof f.speedDialGroup);
-  line[77] = static_cast<char>(f.lineGroup);
+  static constexpr char kCharacters[] = " 1234567890*#P-M";
+  int length = 0;
+  for (; length < 24; ++length) {
+    const unsigned char pair = e->number[length / 2];
+    const int code = length % 2 == 0 ? (pair & 0x0F) : (pair >> 4);
+    if (code == 0) break;
+    line[4 + length] = kCharacters[code];
+  }
+  line[4 + length] = '\0';
+  putStoredText(line, 28, e->name, 20);
+  putStoredText(line, 49, e->reading, 20);
+  putStoredText(line, 70, e->use, 3, "0");
+  putStoredText(line, 74, e->speedDialGroup, 2, "01");
+  line[77] = static_cast<char>('0' + (e->lineGroup <= 9 ? e->lineGroup : 0));
   if (sysTanfMode) {
-    line[78] = static_cast<char>('0' + (f.displayMode <= 3 ? f.displayMode : 0));
+    line[78] = static_cast<char>('0' + (e->displayMode <= 3 ? e->displayMode : 0));
     // Template items have three digits; a larger stored value keeps to its own columns.
-    putLineNumber(line, 79, 3, f.template1);
-    putLineNumber(line, 82, 3, f.template2);
+    putLineNumber(line, 79, 3, e->template1);
+    putLineNumber(line, 82, 3, e->template2);
   }
 }
 
@@ -570,11 +608,15 @@ void clearTemplateMessages() { std::memset(templateMessages, 0, sizeof templateM
 // ---- work lines ---------------------------------------------------------------------------
 
 void fillSpeedDialLines(int first) {
-  std::memset(&workLines, ' ', sizeof workLines);
-  SpeedDialFields f;
-  for (int n = first < 0 ? 0 : first; n < kSpeedDialEntries; ++n) {
-    getSpeedDialEntry(n, f);
-    renderSpeedDialLine(workLines.lines[n], n, f);
+  if (first < 0) first = 0;
+  if (first > kWorkLines) first = kWorkLines;
+  std::memset(workLines.lines, ' ', static_cast<std::size_t>(first) * kWorkLineWidth);
+  // Each line is blanked just before it is rendered, while it is in the cache.
+  const int capacity = speedDialCapacity();
+  for (int n = first; n < kSpeedDialEntries; ++n) {
+    char* line = workLines.lines[n];
+    std::memset(line, ' ', kWorkLineWidth);
+    renderSpeedDialLine(line, n, n < capacity ? &phonebookImage.speedDial[n] : nullptr);
   }
 }
 

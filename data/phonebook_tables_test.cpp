@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -263,6 +265,56 @@ TEST_F(PhonebookTablesTest, SpeedDialLinesColumns) {
   phonebookImage.speedDial[12].displayMode = 9;
   fillSpeedDialLines(0);
   EXPECT_EQ('0', workLines.lines[12][78]);
+}
+
+// Any stored bytes render as the getter's fields would: each text copied up to and including
+// its first NUL, under both memory counts and both line forms, from any first entry.
+TEST_F(PhonebookTablesTest, SpeedDialLinesShowWhatTheGetterGives) {
+  std::mt19937 rng(77);
+  auto* bytes = reinterpret_cast<unsigned char*>(phonebookImage.speedDial);
+  for (std::size_t i = 0; i < sizeof phonebookImage.speedDial; ++i) {
+    const unsigned r = rng();
+    bytes[i] = static_cast<unsigned char>(r % 4 == 0 ? 0 : r >> 8);  // NULs end fields early
+  }
+  auto put = [](std::string& out, std::size_t column, const char* field, std::size_t width) {
+    const std::size_t n = strnlen(field, width);
+    out.replace(column, n < width ? n + 1 : width, field, n < width ? n + 1 : width);
+  };
+  for (const int mode : {1, 2}) {
+    for (const int tanf : {0, 1}) {
+      for (const int first : {0, 3, 9999}) {
+        memoryMode = static_cast<std::uint8_t>(mode);
+        sysTanfMode = tanf;
+        fillSpeedDialLines(first);
+        for (int n = 0; n < kWorkLines; ++n) {
+          std::string expected(kWorkLineWidth, ' ');
+          if (n >= first) {
+            SpeedDialFields f;
+            getSpeedDialEntry(n, f);
+            char digits[16];
+            std::snprintf(digits, sizeof digits, "%04d", n);
+            expected.replace(0, 4, digits);
+            put(expected, 4, f.number, sizeof f.number);
+            put(expected, 28, f.name, sizeof f.name);
+            put(expected, 49, f.reading, sizeof f.reading);
+            put(expected, 70, f.use, sizeof f.use);
+            put(expected, 74, f.speedDialGroup, sizeof f.speedDialGroup);
+            expected[77] = static_cast<char>(f.lineGroup);
+            if (tanf) {
+              expected[78] = static_cast<char>('0' + (f.displayMode <= 3 ? f.displayMode : 0));
+              // A template above 999 keeps to its three columns with its leading digits.
+              std::snprintf(digits, sizeof digits, "%03u", f.template1);
+              expected.replace(79, 3, digits, 3);
+              std::snprintf(digits, sizeof digits, "%03u", f.template2);
+              expected.replace(82, 3, digits, 3);
+            }
+          }
+          ASSERT_EQ(expected, std::string(workLines.lines[n], kWorkLineWidth))
+              << "line " << n << ", memory count " << mode << ", tanf " << tanf << ", first " << first;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(PhonebookTablesTest, ExtensionLinesFollowTheFileOrder) {
