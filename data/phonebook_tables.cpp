@@ -239,10 +239,12 @@ void putLineText(char* line, int column, const char* field, std::size_t width) {
 // at least `digits` characters: a value with more digits keeps to its columns with its leading
 // ones.
 void putLineNumber(char* line, int column, int digits, unsigned value) {
-  if (digits == 3 && value < 1000) {
-    line[column] = static_cast<char>('0' + value / 100);
-    line[column + 1] = static_cast<char>('0' + value / 10 % 10);
-    line[column + 2] = static_cast<char>('0' + value % 10);
+  static constexpr unsigned kLimits[] = {1, 10, 100, 1000, 10000};
+  if (digits <= 4 && value < kLimits[digits]) {
+    for (int i = digits - 1; i >= 0; --i) {
+      line[column + i] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
     return;
   }
   char text[16];
@@ -273,11 +275,12 @@ void renderSpeedDialLine(char* line, int n, const SpeedDialEntry* e) {
   putLineNumber(line, 0, 4, static_cast<unsigned>(n));
   static constexpr char kCharacters[] = " 1234567890*#P-M";
   int length = 0;
-  for (; length < 24; ++length) {
-    const unsigned char pair = e->number[length / 2];
-    const int code = length % 2 == 0 ? (pair & 0x0F) : (pair >> 4);
-    if (code == 0) break;
-    line[4 + length] = kCharacters[code];
+  for (int k = 0; k < 12; ++k) {
+    const unsigned char pair = e->number[k];
+    if ((pair & 0x0F) == 0) break;
+    line[4 + length++] = kCharacters[pair & 0x0F];
+    if ((pair >> 4) == 0) break;
+    line[4 + length++] = kCharacters[pair >> 4];
   }
   line[4 + length] = '\0';
   putStoredText(line, 28, e->name, 20);
