@@ -30,7 +30,7 @@ constexpr std::size_t kPathLimit = 260;
 constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 // The connection answer read line by line (no Content-Length) is a few hundred bytes; a body
 // that grows beyond this fails the exchange.
-constexpr std::size_t kMaxAnswerLineBody = 1024 * 1024;
+constexpr std::size_t kMaxAnswerLineBody = 256 * 1024;
 
 void copyPath(char (&out)[261], const std::string& path) {
     std::memset(out, 0, sizeof out);

@@ -18,9 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Ports of this test program only (other link tests use other ranges).
-constexpr int kPortBase = 39210;
-
 // A raw listening socket that holds a port.
 struct PortHolder {
     int fd = -1;
@@ -78,23 +75,25 @@ protected:
 
 TEST(SocketBind, TakenPortMovesToTheNextAndReportsThePortBound) {
     ScriptedUi ui;
-    PortHolder taken(kPortBase);
+    const int base = freeLoopbackPorts(2);
+    PortHolder taken(base);
     ASSERT_GE(taken.fd, 0);
     TcpSocket s;
     ASSERT_TRUE(s.Create());
-    int port = kPortBase;
+    int port = base;
     EXPECT_TRUE(s.BindListen(port, 2));
-    EXPECT_EQ(port, kPortBase + 1);
+    EXPECT_EQ(port, base + 1);
     EXPECT_TRUE(ui.messages().empty());
 }
 
 TEST(SocketBind, FiveTakenPortsFailWithTheBindMessage) {
     ScriptedUi ui;
-    PortHolder p0(kPortBase + 3), p1(kPortBase + 4), p2(kPortBase + 5), p3(kPortBase + 6), p4(kPortBase + 7);
+    const int base = freeLoopbackPorts(5);
+    PortHolder p0(base), p1(base + 1), p2(base + 2), p3(base + 3), p4(base + 4);
     ASSERT_GE(p4.fd, 0);
     TcpSocket s;
     ASSERT_TRUE(s.Create());
-    int port = kPortBase + 3;
+    int port = base;
     EXPECT_FALSE(s.BindListen(port, 2));
     ASSERT_EQ(ui.messages().size(), 1u);
     const auto m = ui.lastMessage();
