@@ -124,6 +124,13 @@ void convertRestrictionElement(const CXMLElementList& elements, std::FILE* out, 
 void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag,
                            int historyKind);
 
+// Which converter: the rows of an element and the column header they get.
+enum class ElementRows { SpeedDial, Extensions, Templates, Restrictions, InternalHistory, ExternalHistory };
+
+// What the converter of `kind` writes for `elements`, appended to `out`.
+void appendConvertedElement(const CXMLElementList& elements, ElementRows kind, int sourceFlag,
+                            std::string& out);
+
 // The rows-text conversions the converters apply, for callers that hold the text itself.
 std::string speedDialRowsText(std::string_view rows, int sourceFlag);
 std::string extensionRowsText(std::string_view rows, int sourceFlag);

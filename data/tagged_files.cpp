@@ -1,9 +1,9 @@
 #include "data/tagged_files.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "base/platform.h"
 #include "base/text_file.h"
@@ -125,11 +125,28 @@ void appendTaggedRowsOf(TaggedRows kind, ExchangeFileRows& rows, std::string& ou
 std::string readWholeFile(std::FILE* file) {
   std::string text;
   if (!file) return text;
+  // One read of the size the file has now, then whatever it grew by since.
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long size = std::ftell(file);
+    if (size > 0) text.resize(static_cast<std::size_t>(size));
+  }
   std::fseek(file, 0, SEEK_SET);
+  text.resize(std::fread(text.data(), 1, text.size(), file));
   char chunk[65536];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
   return text;
+}
+
+// Whether the file holds a '&' anywhere; nullopt when it cannot be read.
+std::optional<bool> holdsAmpersand(std::FILE* file) {
+  char chunk[65536];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    if (std::memchr(chunk, '&', n)) return true;
+  }
+  if (std::ferror(file)) return std::nullopt;
+  return false;
 }
 
 int writeTaggedFile(TaggedRows rows, std::FILE* exchange, std::FILE* target) {
@@ -139,17 +156,16 @@ int writeTaggedFile(TaggedRows rows, std::FILE* exchange, std::FILE* target) {
   return writeAll(target, out);
 }
 
-// Reads a file, or bytes in memory, in pieces that end at a line end, keeping at most `cap`
+// Reads a file in pieces that end at a line end, keeping at most `cap`
 // bytes of each piece.
 class PieceReader {
  public:
   explicit PieceReader(std::FILE* file) : m_file(file) {}
-  explicit PieceReader(std::string_view bytes) : m_data(bytes.data()), m_len(bytes.size()) {}
   PieceReader(const PieceReader&) = delete;
   PieceReader& operator=(const PieceReader&) = delete;
 
   // The next piece up to (not including) LF, or CR as well when splitAtCr. False at the end of
-  // the input when nothing was left.
+  // the file when nothing was left.
   bool next(std::string& piece, bool splitAtCr, std::size_t cap) {
     piece.clear();
     bool any = false;
@@ -238,22 +254,14 @@ void appendRowsAsText(PieceReader& reader, std::string_view element, TaggedRows 
   out.append(rows == TaggedRows::Restrictions ? ",\r\n" : "\r\n");
 }
 
-// The converter of `rows` run over `elements`, its output appended to `out`.
-bool appendConvertedElement(const CXMLElementList& elements, TaggedRows rows, std::string& out) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* memory = open_memstream(&buffer, &size);
-  if (!memory) return false;
+ElementRows elementRowsOf(TaggedRows rows) {
   switch (rows) {
-    case TaggedRows::SpeedDial: convertSpeedDialElement(elements, memory, 1); break;
-    case TaggedRows::Extensions: convertExtensionElement(elements, memory, 1); break;
-    case TaggedRows::Templates: convertTemplateElement(elements, memory, 1); break;
-    case TaggedRows::Restrictions: convertRestrictionElement(elements, memory, 1); break;
+    case TaggedRows::SpeedDial: return ElementRows::SpeedDial;
+    case TaggedRows::Extensions: return ElementRows::Extensions;
+    case TaggedRows::Templates: return ElementRows::Templates;
+    case TaggedRows::Restrictions: return ElementRows::Restrictions;
   }
-  const bool ok = std::fclose(memory) == 0;
-  if (ok && buffer) out.append(buffer, size);
-  std::free(buffer);
-  return ok;
+  return ElementRows::SpeedDial;
 }
 
 }  // namespace
@@ -329,31 +337,36 @@ bool convertTaggedRowsAsText(const std::string& path, std::string_view element, 
 
 bool convertTaggedRows(const std::string& path, std::string_view element, TaggedRows rows,
                        std::string& out) {
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec || size > kMaxTaggedDocumentBytes) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) return false;
-    PieceReader reader(in);
-    appendRowsAsText(reader, element, rows, out);
-    const bool ok = !std::ferror(in);
-    std::fclose(in);
-    return ok;
-  }
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) return false;
-  const std::string bytes = readWholeFile(in);
-  const bool readOk = !std::ferror(in);
-  std::fclose(in);
-  if (!readOk) return false;
-  if (bytes.find('&') == std::string::npos) {
-    CXMLAccess document;
-    if (document.Load(path))
-      return appendConvertedElement(document.GetElements(std::string(element)), rows, out);
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  bool asText = ec || size > kMaxTaggedDocumentBytes;
+  if (!asText) {
+    const std::optional<bool> ampersand = holdsAmpersand(in);
+    if (!ampersand) {
+      std::fclose(in);
+      return false;
+    }
+    asText = *ampersand;
   }
-  PieceReader reader(bytes);
-  appendRowsAsText(reader, element, rows, out);
-  return true;
+  if (!asText) {
+    CXMLAccess document;
+    if (document.Load(path)) {
+      std::fclose(in);
+      appendConvertedElement(document.GetElements(std::string(element)), elementRowsOf(rows), 1, out);
+      return true;
+    }
+  }
+  std::fseek(in, 0, SEEK_SET);
+  bool ok;
+  {
+    PieceReader reader(in);
+    appendRowsAsText(reader, element, rows, out);
+    ok = !std::ferror(in);
+  }
+  std::fclose(in);
+  return ok;
 }
 
 bool convertTaggedRows(const std::string& path, std::string_view element, TaggedRows rows,
