@@ -316,6 +316,59 @@ TEST_F(ExchangeFilesTest, BodyLargerThanTheWorkLinesIsReadUpToTheirSize) {
   EXPECT_EQ(readBody(kExchangeSpeedDial, body), 0);
 }
 
+// A row is looked at through a 5000-byte buffer: 4999 bytes of text are the most it holds.
+TEST_F(ExchangeFilesTest, RowsAtTheRowBufferBoundaryLoadUpToTheirFirst4999Bytes) {
+  sysTanfMode = 0;
+  auto rowOfLength = [](int n, std::size_t length) {
+    std::string head = "000" + std::to_string(n) + ",1,,";
+    const std::string tail = ",1,01,5";
+    head.append(length - head.size() - tail.size(), ' ');
+    return head + tail;
+  };
+  const std::string fits = rowOfLength(1, 4999);
+  const std::string cut = rowOfLength(2, 5000);
+  ASSERT_EQ(fits.size(), 4999u);
+  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,,,1,01,0", fits, cut, "0003,3,,,1,01,4"}, false));
+  EXPECT_EQ(entry(1).lineGroup, '5');
+  EXPECT_STREQ(entry(2).number, "1") << "the cut row keeps its seven fields";
+  EXPECT_EQ(entry(2).lineGroup, '0') << "but its last character is beyond the buffer";
+  EXPECT_EQ(entry(3).lineGroup, '4');
+}
+
+TEST_F(ExchangeFilesTest, RowsAfterTheLastEntryAreNotRead) {
+  sysTanfMode = 0;
+  std::vector<std::string> rows;
+  for (int n = 0; n < 10000; ++n) rows.push_back(emptySpeedDialRow(n, false));
+  rows[0] = "0000,100,,,1,01,0";
+  rows[1000] = "1000,1000,,,1,01,0";
+  // A 10001st row: read, its first four digits would name entry 1000.
+  rows.push_back("10000,999,,,1,01,0");
+  rows.push_back("0000,999,,,1,01,0");
+  readBody(kExchangeSpeedDial, speedDialBody(rows, false));
+  EXPECT_STREQ(entry(1000).number, "1000");
+  EXPECT_STREQ(entry(0).number, "100");
+}
+
+// The body was read in 192-byte pieces; rows whose CR LF falls on either side of a piece
+// boundary end there like any other.
+TEST_F(ExchangeFilesTest, RowEndsOnA192ByteBoundaryEndRows) {
+  sysTanfMode = 0;
+  std::string body = std::string(kSpeedDial7Header) + "\r\n";
+  for (int n = 0; n < 40; ++n) {
+    std::string row = emptySpeedDialRow(n, false);
+    row.replace(5, 0, std::to_string(n + 1));  // the number n + 1
+    // Every second row puts its CR on the last byte of a piece, the others its LF on the first.
+    const std::size_t boundary = (body.size() / 192 + 1) * 192;
+    const std::size_t crAt = n % 2 == 0 ? boundary - 1 : boundary;
+    std::string pad(crAt - body.size() - row.size(), ' ');
+    if (crAt < body.size() + row.size()) pad.clear();
+    body += row.substr(0, 5) + pad + row.substr(5) + "\r\n";
+    ASSERT_EQ((body.size() - 2) % 192, n % 2 == 0 ? 191u : 0u) << n;
+  }
+  readBody(kExchangeSpeedDial, body);
+  for (int n = 0; n < 40; ++n) EXPECT_STREQ(entry(n).number, std::to_string(n + 1).c_str()) << n;
+}
+
 // ---- reader: extension directory ----------------------------------------------------------
 
 TEST_F(ExchangeFilesTest, ExtensionRowsTakeTheirFieldsByTheFileRules) {

@@ -389,6 +389,45 @@ TEST_F(BadInputTest, MegabyteLinesAndNulBytesAreSurvived) {
   EXPECT_EQ(userInfoHeader.field1[7], ' ');
 }
 
+TEST_F(BadInputTest, ElementWithoutRowsLoadsNothingAndIsNoError) {
+  fillFixtureTables();
+  const std::string zud8 = savedFile(1, "a.zud8");
+  const std::string head = zud8.substr(0, zud8.find("<systanf>\r\n") + 11);
+  for (const std::string& v : {head + "</systanf>\r\n</root>", head + "\r\n\r\n</systanf>\r\n</root>",
+                               head + "<!-- none -->\r\n</systanf>\r\n</root>"}) {
+    startUp();
+    EXPECT_EQ(loadLeavesTables(1, "empty.zud8", v), PhonebookFileResult::Done) << v.substr(head.size());
+  }
+}
+
+// Every loader meets damaged copies of its own files: bytes flipped, runs deleted or repeated,
+// NUL bytes and line ends thrown in. A load either takes what it can or refuses the file.
+TEST_F(BadInputTest, DamagedFilesOfEveryFormAreLoadedOrRefused) {
+  fillFullTables(31);
+  std::mt19937 rng(7);
+  for (const Form& f : kForms) {
+    const std::string good = savedFile(f.kind, f.name);
+    for (int round = 0; round < 12; ++round) {
+      std::string bad = good;
+      for (int edits = 1 + static_cast<int>(rng() % 6); edits > 0; --edits) {
+        const std::size_t at = rng() % bad.size();
+        const std::size_t span = std::min<std::size_t>(1 + rng() % 400, bad.size() - at);
+        switch (rng() % 5) {
+          case 0: bad[at] = static_cast<char>(rng()); break;
+          case 1: bad.erase(at, span); break;
+          case 2: bad.insert(at, bad.substr(at, span)); break;
+          case 3: bad.insert(at, std::string(1 + rng() % 3, '\0')); break;
+          default: bad.insert(at, rng() % 2 ? "\r" : "\n"); break;
+        }
+        if (bad.empty()) bad = "x";
+      }
+      writeFile(dir.file(f.name), bad);
+      const PhonebookFileResult r = loadPhonebookData(dir.file(f.name), f.kind);
+      EXPECT_TRUE(r == PhonebookFileResult::Done || r == PhonebookFileResult::DataError) << f.name;
+    }
+  }
+}
+
 TEST_F(BadInputTest, TagsInTheWrongOrderOrMissingAreSurvived) {
   fillFixtureTables();
   const std::string zud8 = savedFile(1, "a.zud8");
