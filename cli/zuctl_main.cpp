@@ -18,8 +18,9 @@ const Command kCommands[] = {
      "      load IN into the tables as the menus load it, then save OUT as the menus save it",
      runConvertCommand},
     {"edit",
-     "edit phonebook|restrictions|internal-history|external-history FILE... [--no-browser] [--duplicates-allowed]\n"
-     "      edit the files in the browser editor; a line on standard input ends the editor",
+     "edit phonebook|restrictions|internal-history|external-history FILE... [--no-browser] [--duplicates-allowed] [--port N]\n"
+     "      edit the files in the browser editor; a line on standard input ends the editor\n"
+     "      (--port 0 takes any free port)",
      runEditCommand},
 };
 
