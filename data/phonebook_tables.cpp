@@ -238,7 +238,7 @@ void putLineText(char* line, int column, const char* field, std::size_t width) {
 // Writes the first `digits` characters of `value` in decimal, padded on the left with zeros to
 // at least `digits` characters: a value with more digits keeps to its columns with its leading
 // ones.
-void putLineNumber(char* line, int column, int digits, unsigned value) {
+void putDigits(char* line, int column, int digits, unsigned value) {
   static constexpr unsigned kLimits[] = {1, 10, 100, 1000, 10000};
   if (digits <= 4 && value < kLimits[digits]) {
     for (int i = digits - 1; i >= 0; --i) {
@@ -272,7 +272,7 @@ void putStoredText(char* line, int column, const char* field, std::size_t width,
 void renderSpeedDialLine(char* line, int n, const SpeedDialEntry* e) {
   static constexpr SpeedDialEntry kEmpty{};
   if (e == nullptr) e = &kEmpty;
-  putLineNumber(line, 0, 4, static_cast<unsigned>(n));
+  putDigits(line, 0, 4, static_cast<unsigned>(n));
   static constexpr char kCharacters[] = " 1234567890*#P-M";
   int length = 0;
   for (int k = 0; k < 12; ++k) {
@@ -291,13 +291,13 @@ void renderSpeedDialLine(char* line, int n, const SpeedDialEntry* e) {
   if (sysTanfMode) {
     line[78] = static_cast<char>('0' + (e->displayMode <= 3 ? e->displayMode : 0));
     // Template items have three digits; a larger stored value keeps to its own columns.
-    putLineNumber(line, 79, 3, e->template1);
-    putLineNumber(line, 82, 3, e->template2);
+    putDigits(line, 79, 3, e->template1);
+    putDigits(line, 82, 3, e->template2);
   }
 }
 
 void renderExtensionLine(char* line, int position, const ExtensionFields& f) {
-  putLineNumber(line, 0, 3, static_cast<unsigned>(position));
+  putDigits(line, 0, 3, static_cast<unsigned>(position));
   putLineText(line, 3, f.extensionNumber, 5);
   putLineText(line, 8, f.name, 11);
   putLineText(line, 21, f.reading, 11);
@@ -734,7 +734,7 @@ void placeBuiltInExtensions(ExtensionEntry* directory) {
     ExtensionEntry& e = directory[extensionSlot(b.position)];
     std::memset(&e, 0, sizeof e);
     if (b.numbered) {
-      std::snprintf(e.extensionNumber, sizeof e.extensionNumber, "%d", b.position);
+      putDigits(e.extensionNumber, 0, 3, static_cast<unsigned>(b.position));
     }
     copyFixedField(e.name, 10, b.name);
     copyFixedField(e.reading, 10, b.reading);
@@ -746,7 +746,7 @@ void numberTerminalPositions(ExtensionEntry* directory) {
     if (!isExtensionPosition(position)) continue;
     ExtensionEntry& e = directory[extensionSlot(position)];
     std::memset(e.extensionNumber, 0, sizeof e.extensionNumber);
-    std::snprintf(e.extensionNumber, sizeof e.extensionNumber, "%d", position);
+    putDigits(e.extensionNumber, 0, 3, static_cast<unsigned>(position));
   }
 }
 
