@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/fixed_field.h"
+#include "data/system_data.h"
 
 InternalCallRecord internalHistory[kCallHistoryRecords];
 ExternalCallRecord externalHistory[kCallHistoryRecords];
@@ -67,6 +68,6 @@ ExternalCallRecord readExternalCallRecord(int p) {
 }
 
 void resetCallHistories() {
-  std::memset(internalHistory, 0, sizeof internalHistory);
-  std::memset(externalHistory, 0, sizeof externalHistory);
+  zeroTableStorage(internalHistory, sizeof internalHistory);
+  zeroTableStorage(externalHistory, sizeof externalHistory);
 }

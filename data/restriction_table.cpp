@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/system_data.h"
+
 RestrictionEntry restrictionTable[kRestrictionEntries];
 RestrictionEntry restrictionInput[kRestrictionEntries];
 RestrictionErrorList restrictionErrors;
@@ -156,8 +158,8 @@ void readRestrictionEntry(int k, int selector, char out[25]) {
 }
 
 void resetRestrictionTables() {
-  std::memset(restrictionTable, 0, sizeof restrictionTable);
-  std::memset(restrictionInput, 0, sizeof restrictionInput);
+  zeroTableStorage(restrictionTable, sizeof restrictionTable);
+  zeroTableStorage(restrictionInput, sizeof restrictionInput);
   std::memset(&restrictionErrors, 0, sizeof restrictionErrors);
   numberIndex().clear();
   currentGroupStart = -1;
