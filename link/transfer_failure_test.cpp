@@ -4,9 +4,11 @@
 // ends within its time-outs.
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -383,6 +385,68 @@ TEST_F(TransferFailure, ConnectFailsForLongUnresolvedAndRefusedHosts) {
         EXPECT_EQ(run(Entry::ReadPhonebook), -1);
         expectFailure("コネクト失敗");
     }
+}
+
+// Lets the process open only `spare` more descriptors while it lives: the free numbers below the
+// highest open one are taken up, and the limit is set just above it.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(int spare) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        int highest = 0;
+        for (const auto& n : filesIn("/proc/self/fd")) highest = std::max(highest, std::atoi(n.c_str()));
+        for (;;) {
+            const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            if (fd < 0) break;
+            if (fd > highest) {
+                ::close(fd);
+                break;
+            }
+            fillers_.push_back(fd);
+        }
+        rlimit limited = saved_;
+        limited.rlim_cur = static_cast<rlim_t>(highest + 1 + spare);
+        ::setrlimit(RLIMIT_NOFILE, &limited);
+    }
+    ~DescriptorLimit() {
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+        for (int fd : fillers_) ::close(fd);
+    }
+
+private:
+    rlimit saved_{};
+    std::vector<int> fillers_;
+};
+
+// A listener on 127.0.0.3 that completes connections and never takes them.
+struct SilentUnit {
+    TcpSocket socket;
+    int port = 0;
+    SilentUnit() {
+        socket.Create();
+        socket.BindListen(port, 2, "127.0.0.3");
+    }
+};
+
+TEST_F(TransferFailure, SocketsThatCannotBeCreated) {
+    expectSession_ = false;
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own for its checks";
+#endif
+    SilentUnit unit;
+    transfer_.SetHost("127.0.0.3", unit.port);
+    {
+        DescriptorLimit none(0);
+        EXPECT_EQ(run(Entry::ReadPhonebook), -1);
+    }
+    expectFailure("ソケット作成失敗");
+    ui_.clearRecords();
+    {
+        // The control connection gets the one descriptor left; the listener none.
+        DescriptorLimit one(1);
+        EXPECT_EQ(run(Entry::ReadPhonebook), -1);
+    }
+    expectFailure(nullptr);
 }
 
 TEST_F(TransferFailure, NoFreeDataPortShowsTheBindMessage) {
