@@ -9,7 +9,8 @@
 // Contract:
 // - SetHost and SetPassword are called before every run (the host dialog does it); SetWorkDir
 //   names the folder that holds the work files (exchange files and upload blocks). Temporary
-//   files of a run live in work dir + "/Zu" and are removed by the next run.
+//   files of a run live in work dir + "/Zu"; every ".tmp" file there is removed when a run
+//   starts and again when it ends.
 // - An entry point returns 0 when the run succeeded and -1 when it failed. Failures have already
 //   been reported to the user through message boxes (caption "エラー", warning icon, owner the
 //   progress window titled "データ通信実行中" when one exists) or are silent where the protocol
@@ -17,7 +18,8 @@
 // - Runs are sequential: one run at a time, on the calling thread. Progress goes to the progress
 //   window as posted messages; pending window messages are taken at fixed points of the data
 //   phase. Every fixed wait and time-out comes from linkTiming() (link/link_timing.h).
-// - After every run, successful or not, the sockets are closed and the key handle is released.
+// - After every run, successful or not, the sockets are closed and the key handle is released
+//   (keyHandle is 0 and the key material wiped).
 //
 // The message-layer operations (BuildRequest ... CheckCredentials) are members because they read
 // and write the state of the exchange in progress (phase, method, status, path, host, password,

@@ -241,6 +241,7 @@ const FaultRow kFaultRows[] = {
     {"CallHistoryRequested", Entry::WriteRestrictions, F::RequestTyaklog, S::File, 1, nullptr},
     {"UnknownUploadFile", Entry::WriteRestrictions, F::UnknownFile, S::File, 3, nullptr},
     {"UploadRequestStalls", Entry::WriteRestrictions, F::Stall, S::File, 2, nullptr},
+    {"UploadRequestClosed", Entry::WriteRestrictions, F::Close, S::File, 4, nullptr},
     {"UploadWrongCredentials", Entry::WriteRestrictions, F::WrongCredentials, S::File, 11, nullptr},
     // Fetching the download files.
     {"ChallengeStalls", Entry::ReadPhonebook, F::Stall, S::Challenge, 1, kTimeOut},
