@@ -4,14 +4,15 @@
 // Writing: each writer takes an exchange or local text file opened for binary reading (written
 // by writeExchangeFile, or the local restriction text) and a target opened for binary writing;
 // it reads the text from after its user-information and column-header lines, writes the whole
-// tagged file to the target and leaves both files open (the caller owns them). The save date and
-// the user-information line are those of now (localTimeNow) and userInfoHeader.
+// tagged file to the target and leaves both files open (the caller owns them). appendTaggedFile
+// does the same from the text in memory. The save date and the user-information line are those
+// of now (localTimeNow) and userInfoHeader.
 //
 // Reading: collectTaggedHeader reads the head of a tagged file up to its data element and gives
 // the user-information text; convertTaggedRows appends the file's rows as exchange-file text
-// (the column header, the rows, the closing line end) to a work file, through the XML document
-// when the file loads as one and as plain text otherwise. The work file then goes to
-// readExchangeFile (or the restriction parser).
+// (the column header, the rows, the closing line end) to a string or a file, through the XML
+// document when the file loads as one and as plain text otherwise. That text then goes to
+// readExchangeText or readExchangeFile (or the restriction parser).
 #pragma once
 
 #include <cstdio>
