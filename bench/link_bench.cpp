@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -76,6 +77,15 @@ struct Bench {
     std::unique_ptr<MainUnitSimulator> unit;
     std::unique_ptr<CTCPFileTransfer> transfer;
     std::vector<std::string> movedBodies;  // every body the measured runs moved
+
+    ~Bench() {
+        transfer.reset();
+        unit.reset();
+        if (!workDir.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(workDir, ignored);
+        }
+    }
 
     bool start() {
         initProcessState();
