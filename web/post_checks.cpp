@@ -250,6 +250,8 @@ int setCheckedSpeedDialEntry(int n, SpeedDialFields& f, int clearMode) {
     for (int e = n - 49; e <= n; ++e) {
       SpeedDialFields g;
       getReferenceSpeedDialEntry(e, g);
+      // The getter gives the line group as its digit, the setter takes the number.
+      g.lineGroup = static_cast<std::uint8_t>(g.lineGroup - '0');
       checkIndexedEntry(e, g, clearMode);
     }
   }

@@ -113,6 +113,24 @@ TEST_F(PostChecksTest, DuplicatesAgainstAnotherPageOfTheBaseline) {
   EXPECT_EQ(duplicatePairs[0][1], 5000);
 }
 
+TEST_F(PostChecksTest, ACompletedPageCarriesEveryFieldOfItsEntriesToTheBaseline) {
+  std::string body = pageBody(0, {});
+  const std::string first = "m070_0000n1=0311&m070_0000n2=N&m070_0000n3=R&m070_0000n4=1&m070_0000n5=05&"
+                            "m070_0000n6=2&m070_0000n7=3&m070_0000n8=12&m070_0000n9=7";
+  body.replace(0, body.find("&m070_0001n1"), first);
+  post(body);
+  const SpeedDialFields f = baseline(0);
+  EXPECT_STREQ(f.number, "0311");
+  EXPECT_STREQ(f.name, "N");
+  EXPECT_STREQ(f.reading, "R");
+  EXPECT_STREQ(f.use, "1");
+  EXPECT_STREQ(f.speedDialGroup, "05");
+  EXPECT_EQ(f.lineGroup, '2');
+  EXPECT_EQ(f.displayMode, 3);
+  EXPECT_EQ(f.template1, 12);
+  EXPECT_EQ(f.template2, 7);
+}
+
 TEST_F(PostChecksTest, UseZeroWithoutNumberEmptiesTheEntry) {
   post(pageBody(0, {{8, {"0311", "1"}}}));
   post(pageBody(0, {}));
