@@ -301,14 +301,42 @@ class RecordValues {
   ExternalCallRecord m_external;
 };
 
-// Byte classes of a value: 0 copied as it is, 1 a lead byte (it and its trail byte are copied),
-// 2 escaped with a backslash.
+// Byte classes of a value: 0 copied as it is, 1 a lead byte (copied with its trail byte), 2
+// escaped with a backslash.
 constexpr std::array<std::uint8_t, 256> kValueBytes = [] {
   std::array<std::uint8_t, 256> t{};
   for (int c = 0; c < 256; ++c) t[c] = isSjisLeadByteWide(static_cast<unsigned char>(c)) ? 1 : 0;
   t['"'] = t['\\'] = t['\r'] = t['\n'] = 2;
   return t;
 }();
+
+// A byte that can end a double-byte character.
+constexpr bool isTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
+// For every lead byte, whether it forms a character with a trail byte 0x5C. A browser reads an
+// unmapped pair as a replacement character followed by the backslash itself, which would then
+// escape whatever follows it in the script.
+const std::array<bool, 256>& backslashPairs() {
+  static const std::array<bool, 256> pairs = [] {
+    std::array<bool, 256> t{};
+    for (int c = 0x80; c < 256; ++c) {
+      const char pair[2] = {static_cast<char>(c), '\\'};
+      t[c] = cp932ToUtf8(std::string_view(pair, 2)).find('\\') == std::string::npos;
+    }
+    return t;
+  }();
+  return pairs;
+}
+
+// Whether the lead byte at i forms one character with the byte after it. A lead byte that does
+// not is written as a blank: a browser would otherwise take the lead byte and the backslash of
+// an escape after it for one character, and the escaped quote would end the string.
+bool pairedLeadByte(std::string_view value, std::size_t i) {
+  if (i + 1 >= value.size()) return false;
+  const unsigned char trail = static_cast<unsigned char>(value[i + 1]);
+  if (!isTrailByte(trail)) return false;
+  return trail != '\\' || backslashPairs()[static_cast<unsigned char>(value[i])];
+}
 
 // Writes `value` escaped for a double-quoted script string followed by the separator `","`,
 // keeping `reserve` bytes free for the closing text; false (nothing written) when it does not fit.
@@ -320,7 +348,7 @@ bool putValue(ScriptWriter& w, std::string_view value, int reserve) {
     for (std::size_t i = 0; i < value.size(); ++i) {
       const std::uint8_t k = kValueBytes[static_cast<unsigned char>(value[i])];
       exact += k == 2 ? 2 : 1;
-      if (k == 1 && i + 1 < value.size()) ++exact, ++i;
+      if (k == 1 && pairedLeadByte(value, i)) ++exact, ++i;
     }
     if (static_cast<int>(exact) + reserve > w.room()) return false;
   }
@@ -331,14 +359,16 @@ bool putValue(ScriptWriter& w, std::string_view value, int reserve) {
     const std::uint8_t k = kValueBytes[static_cast<unsigned char>(c)];
     if (k == 0) {
       *p++ = c;
-    } else if (k == 1 && i + 1 < value.size()) {
-      *p++ = c;
-      *p++ = value[++i];
-    } else if (k == 2) {
+    } else if (k == 1) {
+      if (pairedLeadByte(value, i)) {
+        *p++ = c;
+        *p++ = value[++i];
+      } else {
+        *p++ = ' ';
+      }
+    } else {
       *p++ = '\\';
       *p++ = c == '\r' ? 'r' : c == '\n' ? 'n' : c;
-    } else {
-      *p++ = c;  // a lead byte without its trail byte
     }
   }
   *p++ = '"';

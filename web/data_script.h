@@ -27,7 +27,8 @@
 //
 // Values are written between double quotes. A double quote, a single-byte backslash or a line
 // end inside a value is escaped (\" \\ \r \n), so a value cannot end its string early; CP932
-// trail bytes are never taken for a backslash.
+// trail bytes are never taken for a backslash, and a lead byte that forms no character with the
+// byte after it is written as a blank.
 #pragma once
 
 #include <cstddef>

@@ -218,6 +218,18 @@ TEST_F(DataScriptTest, ValuesCannotEndTheirStringEarly) {
   EXPECT_NE(s.find("\"a\\\"];b\\\\" + so + "\""), std::string::npos);
 }
 
+TEST_F(DataScriptTest, ALeadByteWithoutItsCharacterCannotSwallowAnEscape) {
+  ExternalCallRecord r{};
+  r.recordNumber = 1;
+  std::strcpy(r.date, "x");
+  // A lead byte before a quote; lead bytes whose pair with a backslash is no character.
+  std::strcpy(r.callerName, "\x81\"x\x85\\\xFD\\");
+  storeExternalCallRecord(0, r);
+  const std::string s = script("25x_01.js", "1");
+  EXPECT_NE(s.find("\" \\\"x \\\\ \\\\\""), std::string::npos) << s.substr(0, 200);
+  EXPECT_EQ(values(s).size(), 550u);
+}
+
 TEST_F(DataScriptTest, SpeedDialValuesFollowTheDuplicateSetting) {
   speedDial(0, "111");
   snapshotPhonebook();
