@@ -257,6 +257,9 @@ const FaultRow kFaultRows[] = {
     {"DocumentLengthNegative", Entry::ReadPhonebook, F::NegativeContentLength, S::Fetch, 1, nullptr},
     {"DocumentWithoutEnd", Entry::ReadRestrictions, F::EndlessBody, S::Fetch, 1, nullptr},
     {"DocumentConnectionClosed", Entry::ReadPhonebook, F::Close, S::Fetch, 1, nullptr},
+    // A well-formed body beyond any real document is refused by its length, not allocated.
+    {"AnswerIsHugeXml", Entry::ReadPhonebook, F::HugeXml, S::Answer, 1, nullptr},
+    {"DocumentIsHugeXml", Entry::ReadCallHistory, F::HugeXml, S::Fetch, 1, nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, SimulatorFaults, ::testing::ValuesIn(kFaultRows),
@@ -287,6 +290,19 @@ TEST_F(TransferFailure, RefusalsAreSentWithTheirStatus) {
                                     "Accept-Encoding:\r\ngzip, deflate\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n");
     }
     EXPECT_TRUE(ui_.messages().empty());
+}
+
+// The unit resets the data connection while the tool waits after serving the file list, so the
+// tool's first download request meets a connection that is gone.
+TEST_F(TransferFailure, DownloadRequestThatCannotBeSentShowsItsMessage) {
+    LinkTiming& t = linkTiming();
+    t.pacingScale = 1;
+    t.serveBeforeHead = t.serveAfterHeadStep = t.fetchBetweenRequests = t.fetchBeforeBodyStep = 0ms;
+    t.downloadEndStep = t.uploadEnd = t.blockReadStart = 0ms;
+    t.serveAfterBodyStep = 10ms;  // 30 steps: time enough for the reset to arrive
+    setFault(F::Reset, S::Challenge, 1);
+    EXPECT_EQ(run(Entry::ReadCallHistory), -1);
+    expectFailure("送信が正常に終了しませんでした");
 }
 
 TEST_F(TransferFailure, MissingUploadFileGets404) {

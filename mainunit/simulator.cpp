@@ -636,6 +636,14 @@ bool Session::downloadPhase(const UnitFileList& list) {
   std::set<std::string> served;
   int challenges = 0, fetches = 0;
   while (true) {
+    // Every download file starts with a request without credentials; before one is due the unit
+    // may reset the connection.
+    if (challenges == fetches &&
+        faultAt(SimulatorStep::Challenge, challenges + 1) == SimulatorFault::Reset) {
+      log("fault: resetting the data connection before download request %d", challenges + 1);
+      m_data->reset();
+      return fail("challenge fault reset");
+    }
     LinkHead head;
     LinkRead r = m_data->readHead(head, m_options.ioTimeoutMs);
     if (r == LinkRead::Closed) break;

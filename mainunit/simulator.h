@@ -50,6 +50,7 @@ enum class SimulatorFault {
   NoConnectBack,                // never open the data connection
   EndlessBody,                  // a body without Content-Length that never ends
   HugeXml,                      // a well-formed body of SimulatorOptions::hugeXmlBytes
+  Reset,                        // reset the data connection (RST) before the tool's next request
 };
 
 // Where a fault acts.

@@ -67,6 +67,8 @@ constexpr FaultInfo kFaults[] = {
      "send a body without Content-Length that never ends"},
     {SimulatorFault::HugeXml, "huge-xml", SimulatorStep::Answer, kAnswer | kFetch,
      "send a well-formed body of --huge-xml bytes (default 80 MiB) with its true Content-Length"},
+    {SimulatorFault::Reset, "reset", SimulatorStep::Challenge, kChallenge,
+     "reset the data connection before the tool sends its download request, so its send fails"},
 };
 
 constexpr struct {

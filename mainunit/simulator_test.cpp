@@ -399,7 +399,7 @@ TEST(SimulatorFaults, NamesParseWithStepAndOccurrence) {
   EXPECT_FALSE(parseSimulatorFault("close@nowhere", f));
   EXPECT_FALSE(parseSimulatorFault("explode", f));
   EXPECT_FALSE(parseSimulatorFault("close@file:0", f));
-  for (int i = 1; i <= static_cast<int>(SimulatorFault::HugeXml); ++i) {
+  for (int i = 1; i <= static_cast<int>(SimulatorFault::Reset); ++i) {
     auto fault = static_cast<SimulatorFault>(i);
     ASSERT_TRUE(parseSimulatorFault(simulatorFaultName(fault), f)) << simulatorFaultName(fault);
     EXPECT_EQ(f.fault, fault);
@@ -599,6 +599,18 @@ TEST_F(SimulatorTest, FetchFaultsActOnTheNamedExchange) {
   EXPECT_FALSE(fetch("naisen.txt"));
   EXPECT_EQ(m_data.buffered(), 0u);
   finishSession(3);
+}
+
+TEST_F(SimulatorTest, ResetActsBeforeTheNamedDownloadFileOnly) {
+  m_options.fault = {SimulatorFault::Reset, SimulatorStep::Challenge, 2};
+  startSimulator();
+  ASSERT_TRUE(connectAndAccept());
+  serve(fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}, {"USERTKBN", "usertkbn.txt"}}));
+  // Both requests of the first file are answered; the connection is reset before the second.
+  EXPECT_TRUE(fetch("naisen.txt"));
+  EXPECT_TRUE(m_data.silentFor(1000));
+  finishSession();
+  EXPECT_EQ(m_simulator->lastSession().failure, "challenge fault reset");
 }
 
 }  // namespace

@@ -100,6 +100,14 @@ void UnitLink::close() {
   }
 }
 
+void UnitLink::reset() {
+  if (m_fd < 0) return;
+  const linger abortive{1, 0};
+  ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+  ::close(m_fd);
+  m_fd = -1;
+}
+
 std::string UnitLink::peerAddress() const {
   sockaddr_in a{};
   socklen_t len = sizeof a;

@@ -49,6 +49,8 @@ class UnitLink {
 
   bool isOpen() const { return m_fd >= 0; }
   void close();
+  // Closes with a reset (RST) instead of the orderly end, so the peer's next send fails.
+  void reset();
   // Dotted address and port of the far end ("" / 0 when unknown).
   std::string peerAddress() const;
 
