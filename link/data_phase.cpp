@@ -375,45 +375,52 @@ bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
 namespace {
 
 // Opens the staged source and the first block of the work directory, both as bytes, and hands
-// them to the block maker. Without a source the first block is removed, so that an upload can
-// never send a block left over from an earlier preparation.
+// them to the block maker. Every block of the family that exists afterwards was made by this
+// preparation: the old ones are removed first, and a preparation that cannot finish (no source,
+// a block that cannot be created or written) removes what it made. An upload can thus never send
+// a block left over from an earlier preparation, or one cut short; it fails on the missing block.
 template <typename Maker>
-void prepareBlocks(const std::string& sourcePath, const std::string& targetPath, Maker maker) {
-    std::FILE* source = std::fopen(sourcePath.c_str(), "rb");
-    if (source == nullptr) {
-        std::remove(targetPath.c_str());
-        return;
+void prepareBlocks(const std::string& sourcePath, const std::vector<std::string>& blockPaths, Maker maker) {
+    for (const std::string& path : blockPaths) std::remove(path.c_str());
+    bool made = false;
+    if (std::FILE* source = std::fopen(sourcePath.c_str(), "rb")) {
+        if (std::FILE* target = std::fopen(blockPaths.front().c_str(), "wb")) {
+            made = maker(source, target, blockPaths.front()) == 1;
+            made = std::fclose(target) == 0 && made;
+        }
+        std::fclose(source);
     }
-    std::FILE* target = std::fopen(targetPath.c_str(), "wb");
-    if (target != nullptr) {
-        maker(source, target, targetPath);
-        std::fclose(target);
-    }
-    std::fclose(source);
+    if (!made)
+        for (const std::string& path : blockPaths) std::remove(path.c_str());
 }
 
 }  // namespace
 
 void CTCPFileTransfer::PrepareSpeedDialFiles(int familyFlag) {
     const bool tenColumn = familyFlag == 1;
-    prepareBlocks(WorkPath(tenColumn ? kSpeedDialTenColumnName : kSpeedDialName),
-                  WorkPath(speedDialBlockName(0, tenColumn)),
+    std::vector<std::string> blocks;
+    for (int i = 0; i < 20; ++i) blocks.push_back(WorkPath(speedDialBlockName(i, tenColumn)));
+    prepareBlocks(WorkPath(tenColumn ? kSpeedDialTenColumnName : kSpeedDialName), blocks,
                   [familyFlag](std::FILE* in, std::FILE* out, const std::string& path) {
-                      makeSpeedDialBlocks(in, out, path, familyFlag);
+                      return makeSpeedDialBlocks(in, out, path, familyFlag);
                   });
 }
 
 void CTCPFileTransfer::PrepareExtensionFiles() {
-    prepareBlocks(WorkPath(kExtensionName), WorkPath(extensionBlockNames().front()),
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { makeExtensionBlocks(in, out, path); });
+    std::vector<std::string> blocks;
+    for (const std::string& name : extensionBlockNames()) blocks.push_back(WorkPath(name));
+    prepareBlocks(WorkPath(kExtensionName), blocks,
+                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeExtensionBlocks(in, out, path); });
 }
 
 void CTCPFileTransfer::PrepareRestrictionFiles() {
-    prepareBlocks(WorkPath("hkiseinotmp.txt"), WorkPath(restrictionBlockNames().front()),
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { makeRestrictionBlocks(in, out, path); });
+    std::vector<std::string> blocks;
+    for (const std::string& name : restrictionBlockNames()) blocks.push_back(WorkPath(name));
+    prepareBlocks(WorkPath("hkiseinotmp.txt"), blocks,
+                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeRestrictionBlocks(in, out, path); });
 }
 
 void CTCPFileTransfer::PrepareTemplateFile() {
-    prepareBlocks(WorkPath("usertkbntmp.txt"), WorkPath(kTemplateName),
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { makeTemplateBlock(in, out, path); });
+    prepareBlocks(WorkPath("usertkbntmp.txt"), {WorkPath(kTemplateName)},
+                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeTemplateBlock(in, out, path); });
 }

@@ -21,6 +21,7 @@
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "link/tcp_file_transfer.h"
+#include "link/transfer_names.h"
 #include "mainunit/simulator.h"
 #include "ui/scripted/scripted_ui.h"
 
@@ -434,6 +435,41 @@ TEST_F(TransferRun, ASecondRunAfterAFailedOneSucceedsAndLeftoversAreGone) {
     EXPECT_EQ(transfer_.ReadCallHistory(), 0);
     EXPECT_EQ(filesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
     EXPECT_EQ(keyHandle.load(), 0);
+}
+
+TEST_F(TransferRun, APreparationThatCannotFinishLeavesNoBlockToSend) {
+    sysTanfMode = 1;
+    const auto block = [this](int i) { return workDir_ + "/" + speedDialBlockName(i, true); };
+    const auto anyBlockLeft = [&] {
+        for (int i = 0; i < 20; ++i)
+            if (i != 5 && ::access(block(i).c_str(), F_OK) == 0) return true;
+        return false;
+    };
+    ASSERT_EQ(writeWorkFile(1, "sys-tanf.txt"), 0);
+    transfer_.PrepareSpeedDialFiles(1);
+    ASSERT_EQ(::access(block(19).c_str(), F_OK), 0);
+
+    // A block that cannot be created (a folder holds its name) stops the next preparation: none
+    // of the blocks of the earlier one is left, and an upload of the last block fails instead
+    // of sending what an earlier preparation left.
+    std::remove(block(5).c_str());
+    ASSERT_EQ(::mkdir(block(5).c_str(), 0777), 0);
+    std::ofstream(block(5) + "/x") << "x";
+    transfer_.PrepareSpeedDialFiles(1);
+    EXPECT_FALSE(anyBlockLeft());
+    writeSelection[19] = 1;
+    EXPECT_EQ(transfer_.WritePhonebook(), -1);
+    EXPECT_TRUE(session().transferred.empty());
+    std::remove((block(5) + "/x").c_str());
+    ::rmdir(block(5).c_str());
+
+    // Without its source a preparation leaves no block either.
+    transfer_.PrepareSpeedDialFiles(1);
+    ASSERT_EQ(::access(block(19).c_str(), F_OK), 0);
+    std::remove((workDir_ + "/sys-tanf.txt").c_str());
+    transfer_.PrepareSpeedDialFiles(1);
+    EXPECT_FALSE(anyBlockLeft());
+    EXPECT_NE(::access(block(5).c_str(), F_OK), 0);
 }
 
 }  // namespace
