@@ -75,10 +75,17 @@ std::string CTCPFileTransfer::WorkPath(std::string_view name) const {
 }
 
 std::string CTCPFileTransfer::MakeTempName() {
-    std::string dir = WorkPath("Zu");
-    if (dir.size() > kPathLimit) dir.resize(kPathLimit);
+    // A folder path cut to the limit would name another folder: a name that cannot be held
+    // is no name at all.
+    const std::string dir = WorkPath("Zu");
+    if (dir.size() > kPathLimit) return {};
     ::mkdir(dir.c_str(), 0777);
-    return createUniqueTempFile(dir);
+    std::string name = createUniqueTempFile(dir);
+    if (name.size() > kPathLimit) {
+        std::remove(name.c_str());
+        return {};
+    }
+    return name;
 }
 
 void CTCPFileTransfer::RemoveLeftoverTempFiles() {

@@ -56,7 +56,7 @@ public:
     // Address the listener binds to: empty (the default) listens on every interface.
     void SetListenAddress(const std::string& address);
     // Creates work dir + "/Zu" if needed and a new, empty, uniquely named ".tmp" file in it;
-    // returns its path, or "" when it cannot be created.
+    // returns its path, or "" when it cannot be created or its path is over 260 bytes.
     std::string MakeTempName();
 
     // Entry points: 0 success, -1 failure.

@@ -484,6 +484,16 @@ TEST_F(TransferFailure, AnswerFileThatCannotBeCreated) {
     expectFailure("受信データファイルの作成に失敗しました。");
 }
 
+TEST_F(TransferFailure, WorkFolderTooLongForItsTemporaryFilesGetsNoStrayFolder) {
+    const std::string deep = workDir_ + "/" + std::string(257 - workDir_.size(), 'd');
+    ASSERT_EQ(deep.size(), 258u);
+    ASSERT_EQ(::mkdir(deep.c_str(), 0777), 0);
+    transfer_.SetWorkDir(deep.c_str());
+    EXPECT_EQ(run(Entry::ReadPhonebook), -1);
+    expectFailure("受信データファイルの作成に失敗しました。");
+    EXPECT_TRUE(filesIn(deep).empty());
+}
+
 TEST_F(TransferFailure, WorkFileThatCannotBeWritten) {
     ::mkdir((workDir_ + "/naityaklog.txt").c_str(), 0777);
     EXPECT_EQ(run(Entry::ReadCallHistory), -1);
