@@ -67,7 +67,9 @@ public:
     int WriteRestrictionNumbers();
 
     // Upload preparation: split the staged work files of the work directory into upload blocks.
-    // familyFlag 1 selects the 10-column speed-dial form.
+    // familyFlag 1 selects the 10-column speed-dial form. Every block of the family that exists
+    // afterwards was made by this call; one that cannot finish (no staged file, a block that
+    // cannot be written) leaves none, so the upload fails instead of sending an old block.
     void PrepareSpeedDialFiles(int familyFlag);
     void PrepareExtensionFiles();
     void PrepareRestrictionFiles();
