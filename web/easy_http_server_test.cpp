@@ -129,6 +129,18 @@ TEST_F(ServerTest, ContentTypeComesFromTheLastDotOfTheFileName) {
   EXPECT_EQ(contentTypeOfAnswer(get("/k.css")), "application/octet-stream");
 }
 
+TEST_F(ServerTest, FilesAreStreamedWholeWithAPauseAfterEveryTenKilobytes) {
+  std::string big(25 * 1024 + 100, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  write("big.txt", big);
+  const auto start = std::chrono::steady_clock::now();
+  const std::string answer = get("/big.txt");
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(testhttp::bodyOf(answer), big);
+  EXPECT_NE(answer.find("Content-Length: 25700\r\n"), std::string::npos);
+  EXPECT_GE(took, std::chrono::milliseconds(190));  // paused after pieces 10 and 20
+}
+
 TEST_F(ServerTest, HeadIsAnsweredLikeGetBodyIncluded) {
   EXPECT_EQ(maskDate(roundTrip(port_, "HEAD /index.html HTTP/1.0\r\n\r\n")), maskDate(get("/index.html")));
 }
