@@ -5,8 +5,9 @@
 // A page sets window.PAGE before loading this file:
 //   title, menu (the start page), pages (count), script(n) (the data script of page n),
 //   fixed(n) (format pieces, sequence and ranges for a page whose script has no header arrays),
-//   pageLabel(n), rowTitle, rowWidth, columns {sub: {label, bytes, size, readOnly, digits}},
-//   readOnly.
+//   pageLabel(n), rowTitle, rowWidth, columns {sub: {label, bytes, size, readOnly, digits,
+//   dial, halfWidth, check(value, row)}}, readOnly. A column's check gets the value and row(sub),
+//   the value of another field of the same row, and gives the problem text or "".
 (function () {
   var P = window.PAGE;
   var page = parseInt(location.search.substring(1), 10);
@@ -84,14 +85,24 @@
     }
     return s;
   }
-  // Marks a field that the tool will cut (too long) or refuse (not digits where digits belong).
-  function checkInput(input) {
-    var tooLong = sjisBytes(input.value) > input.zuBytes;
-    var notDigits = input.zuDigits && /[^0-9]/.test(input.value);
-    input.className = tooLong || notDigits ? "over" : "";
-    input.title = tooLong ? "長すぎます（" + input.zuBytes + "バイトまで。全角は2バイト）"
-                : notDigits ? "半角数字で入力してください" : "";
+  // Marks a field that the tool will cut, refuse or report: too long, characters it does not
+  // take, or a value the page's own rules find wrong.
+  function problemOf(input) {
+    var v = input.value, col = input.zuCol;
+    if (sjisBytes(v) > col.bytes) return "長すぎます（" + col.bytes + "バイトまで。全角は2バイト）";
+    if (col.digits && /[^0-9]/.test(v)) return "半角数字で入力してください";
+    if (col.dial && /[^0-9#*PM-]/.test(v)) return "使える文字は 0～9 # * P - M です（このままでは変更されません）";
+    if (col.halfWidth && /[^\x20-\x7e\uff61-\uff9f]/.test(v)) return "半角で入力してください（全角を含むと変更されません）";
+    if (!col.check) return "";
+    var row = input.zuRow;
+    return col.check(v, function (sub) { var i = row.inputs[sub]; return i ? i.value : ""; });
   }
+  function checkInput(input) {
+    var problem = problemOf(input);
+    input.className = problem ? "over" : "";
+    input.title = problem;
+  }
+  function checkRow(row) { for (var s in row.inputs) checkInput(row.inputs[s]); }
   function showError(text) { document.getElementById("editor").appendChild(el("div", { className: "error" }, text)); }
 
   function build() {
@@ -103,7 +114,8 @@
     var editable = !P.readOnly;
     var form = el("form", { id: "form", method: "post", action: here, acceptCharset: "Shift_JIS" });
     form.appendChild(bar(editable));
-    if (sessionStorage.getItem("zuSaved") === here) {
+    var saved = sessionStorage.getItem("zuSaved") === here;
+    if (saved) {
       sessionStorage.removeItem("zuSaved");
       form.appendChild(el("div", { className: "notice", id: "saved" }, "保存しました。"));
     }
@@ -123,7 +135,7 @@
       if (!rows[key]) {
         var tr = el("tr", { id: "row" + key });
         tr.appendChild(el("td", { className: "no" }, pad(key, P.rowWidth)));
-        rows[key] = { tr: tr, cells: {} };
+        rows[key] = { tr: tr, cells: {}, inputs: {} };
         for (var c = 0; c < subs.length; c++) rows[key].tr.appendChild(rows[key].cells[subs[c]] = el("td"));
         table.appendChild(tr);
       }
@@ -132,11 +144,16 @@
       var cell = rows[key].cells[sub];
       if (!editable || col.readOnly) { cell.textContent = value; continue; }
       var input = el("input", { type: "text", name: nameOf(f.format, idx), value: value, size: col.size, maxLength: col.bytes });
-      input.zuBytes = col.bytes;
-      input.zuDigits = !!col.digits;
-      input.oninput = function () { dirty = true; checkInput(this); };
-      checkInput(input);
+      input.zuCol = col;
+      input.zuRow = rows[key];
+      input.oninput = function () { dirty = true; checkRow(this.zuRow); };
+      rows[key].inputs[sub] = input;
       cell.appendChild(input);
+    }
+    for (var r in rows) checkRow(rows[r]);
+    if (saved && table.querySelector("input.over")) {
+      form.querySelector("#saved").className = "notice warn";
+      form.querySelector("#saved").textContent = "保存しました。赤枠の項目を確認してください（枠にカーソルを合わせると理由が出ます）。";
     }
     form.appendChild(table);
     if (editable) {

@@ -2,7 +2,7 @@
 // a style sheet would not be taken without its own content type.
 (function () {
   var css = `
-    body { font-family: "Noto Sans CJK JP", "Noto Sans JP", "Meiryo", sans-serif; margin: 0; background: #f4f6f8; color: #222; }
+    body { font-family: "Noto Sans CJK JP", "Noto Sans JP", "Meiryo", sans-serif; margin: 0; background: #f4f6f8; color: #222; min-width: fit-content; }
     header { background: #2d5f8b; color: #fff; padding: 10px 16px; }
     header h1 { font-size: 20px; margin: 0; }
     header a { color: #dfeefc; }
@@ -13,6 +13,7 @@
     button.save { font-size: 16px; font-weight: bold; padding: 6px 22px; background: #d9534f; color: #fff; border: 0; border-radius: 4px; cursor: pointer; }
     button.save:hover { background: #c9302c; }
     .notice { margin: 10px 16px; padding: 8px 12px; background: #dff0d8; border: 1px solid #b2d8a4; border-radius: 4px; }
+    .notice.warn { background: #fff3cd; border-color: #e0c36a; }
     .error { margin: 10px 16px; padding: 8px 12px; background: #f8d7da; border: 1px solid #e0a3a9; border-radius: 4px; }
     main { padding: 8px 16px 24px; }
     #editor table.grid { margin: 8px 16px; }
@@ -20,7 +21,8 @@
     table.grid { border-collapse: collapse; background: #fff; }
     table.grid th, table.grid td { border: 1px solid #c9d2da; padding: 2px 5px; font-size: 14px; white-space: nowrap; }
     table.grid th { background: #eef2f6; position: sticky; top: 0; }
-    table.grid td.no { background: #eef2f6; text-align: right; font-family: monospace; font-size: 14px; }
+    table.grid td.no { background: #eef2f6; text-align: right; font-family: monospace; font-size: 14px; position: sticky; left: 0; }
+    table.grid th:first-child { left: 0; z-index: 1; }
     table.grid tr:nth-child(even) td { background-color: #fafbfc; }
     table.grid tr:nth-child(even) td.no { background: #e6ecf1; }
     table.grid input { font-size: 14px; border: 1px solid #b8c4ce; padding: 1px 3px; }

@@ -16,6 +16,7 @@ before(async () => {
 });
 
 after(async () => {
+  Editor.killAll();
   await browser.close();
 });
 
@@ -36,11 +37,13 @@ test('speed dial: type a name, a reading and a number on page 3, save, and find 
   await page.fill('input[name="m070_0100n2"]', '山田太郎');
   await page.fill('input[name="m070_0100n3"]', 'ﾔﾏﾀﾞﾀﾛｳ');
   await page.fill('input[name="m070_0100n4"]', '1');
+  await page.fill('input[name="m070_0100n6"]', '3');
   await save(page);
-  assert.ok(await page.locator('#saved').isVisible());
+  assert.strictEqual(await page.locator('#saved').textContent(), '保存しました。');
   assert.strictEqual(await value('m070_0100n1'), '0312345678');
   assert.strictEqual(await value('m070_0100n2'), '山田太郎');
   assert.strictEqual(await value('m070_0100n3'), 'ﾔﾏﾀﾞﾀﾛｳ');
+  assert.strictEqual(await value('m070_0100n6'), '3');
   await shot(page, 'speed-dial-page3-saved');
 
   // A duplicate of the same number and use is saved and reported.
@@ -54,9 +57,19 @@ test('speed dial: type a name, a reading and a number on page 3, save, and find 
   // A use the table does not know keeps the page as typed and is reported.
   await page.fill('input[name="m070_0102n1"]', '0399999999');
   await page.fill('input[name="m070_0102n4"]', '0');
+  assert.strictEqual(await page.locator('input[name="m070_0102n4"]').getAttribute('class'), 'over');
+  page.once('dialog', (d) => d.accept());  // "save anyway?"
   await save(page);
   await editor.waitForMessage('エラー: 短縮番号 0102 の用途が「0」または範囲外に設定されています。');
   assert.strictEqual(await value('m070_0102n1'), '0399999999');
+  assert.strictEqual(await page.locator('input[name="m070_0102n4"]').getAttribute('class'), 'over');
+  assert.match(await page.locator('#saved').textContent(), /赤枠の項目を確認してください/);
+  await shot(page, 'speed-dial-use-finding');
+
+  // A full-width reading would be refused by the table: the field says so before it is saved.
+  await page.fill('input[name="m070_0103n3"]', 'ヤマダ');
+  assert.strictEqual(await page.locator('input[name="m070_0103n3"]').getAttribute('class'), 'over');
+  await page.fill('input[name="m070_0103n3"]', '');
 
   assert.strictEqual(await editor.stop(), 0);
   assert.ok(fs.existsSync(file));

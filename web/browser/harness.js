@@ -15,14 +15,19 @@ const zuctl = process.env.ZUCTL;
 const screenshots = process.env.ZU_SCREENSHOTS || path.join(os.tmpdir(), 'zu-screenshots');
 fs.mkdirSync(screenshots, { recursive: true });
 
+// Editors still running; a failed test leaves its editor behind, and killAll() ends them so that
+// the test run itself can end.
+const running = new Set();
+
 // A running `zuctl edit`: its URL, everything it printed to stderr, and its end.
 class Editor {
   static async start(args) {
     const e = new Editor();
     e.proc = spawn(zuctl, ['edit', ...args, '--no-browser', '--port', '0'], { stdio: ['pipe', 'pipe', 'pipe'] });
+    running.add(e.proc);
     e.stderr = '';
     e.proc.stderr.on('data', (d) => { e.stderr += d.toString('utf8'); });
-    e.exited = new Promise((resolve) => e.proc.on('exit', (code) => resolve(code)));
+    e.exited = new Promise((resolve) => e.proc.on('exit', (code) => { running.delete(e.proc); resolve(code); }));
     e.url = await new Promise((resolve, reject) => {
       let out = '';
       e.proc.stdout.on('data', (d) => {
@@ -49,6 +54,11 @@ class Editor {
   async stop() {
     this.proc.stdin.write('\n');
     return this.exited;
+  }
+
+  static killAll() {
+    for (const proc of running) proc.kill('SIGKILL');
+    running.clear();
   }
 }
 
