@@ -1,7 +1,10 @@
 // The editor server over real sockets on 127.0.0.1.
 #include "web/easy_http_server.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -280,6 +283,44 @@ TEST(ServerPorts, ATakenPortMovesToTheNextOne) {
     return;
   }
   FAIL() << "no free pair of ports";
+}
+
+// Binds 127.0.0.1:port and listens; -1 when the port cannot be had.
+int holdPort(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 1) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+TEST(ServerPorts, WithoutPorts80To84TheServerTakesOneOf8080To8084) {
+  initProcessState();
+  ScriptedUi ui;
+  std::vector<int> held;  // whatever of 80-84 this process may bind, so that the server cannot
+  for (int p = 80; p <= 84; ++p) {
+    if (const int fd = holdPort(p); fd >= 0) held.push_back(fd);
+  }
+  bool someFree = false;
+  for (int p = 8080; p <= 8084 && !someFree; ++p) {
+    const int fd = holdPort(p);
+    someFree = fd >= 0;
+    if (fd >= 0) ::close(fd);
+  }
+  if (someFree) {
+    EasyHttpServer s;
+    ASSERT_TRUE(s.Start());
+    EXPECT_GE(s.GetPort(), 8080);
+    EXPECT_LE(s.GetPort(), 8084);
+    EXPECT_NE(testhttp::roundTrip(s.GetPort(), "GET /x HTTP/1.0\r\n\r\n").find("404"), std::string::npos);
+  }
+  for (int fd : held) ::close(fd);
+  if (!someFree) GTEST_SKIP() << "8080-8084 are all taken";
 }
 
 TEST(ServerPorts, TheSettingsChangeOnlyWhileStopped) {
