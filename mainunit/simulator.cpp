@@ -442,6 +442,10 @@ bool Session::sendAnswer(UnitLink& link, const char* connection, std::string sta
       link.waitForClose(m_options.ioTimeoutMs);
       return false;
     }
+    case SimulatorFault::StallInHead:
+      log("fault: the status line, then nothing more");
+      if (sendHead(link, connection, status + "\r\n", "")) link.waitForClose(m_options.ioTimeoutMs);
+      return false;
     case SimulatorFault::GarbageStatusLine:
       log("fault: garbage status line");
       sendHead(link, connection, answerHead("\x16\x03\x01GARBAGE\x7f", &length, title, false), body);
@@ -565,6 +569,12 @@ bool Session::fetchFromTool(const std::string& name, SimulatorStep step, int occ
     log("fault: not requesting %s", name.c_str());
     m_data->waitForClose(m_options.ioTimeoutMs);
     return fail("request fault stall");
+  }
+  if (fault == SimulatorFault::StallInHead) {
+    log("fault: the request line for %s, then nothing more", name.c_str());
+    std::string line = "GET /" + requested + " HTTP/1.1\r\n";
+    if (sendHead(*m_data, "data", line, "")) m_data->waitForClose(m_options.ioTimeoutMs);
+    return fail("request fault stall-in-head");
   }
   pause(300);
   bool early = fault == SimulatorFault::FirstRequestWithCredentials;

@@ -51,6 +51,7 @@ enum class SimulatorFault {
   EndlessBody,                  // a body without Content-Length that never ends
   HugeXml,                      // a well-formed body of SimulatorOptions::hugeXmlBytes
   Reset,                        // reset the data connection (RST) before the tool's next request
+  StallInHead,                  // send the start line of a head, then nothing more
 };
 
 // Where a fault acts.

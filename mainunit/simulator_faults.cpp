@@ -69,6 +69,8 @@ constexpr FaultInfo kFaults[] = {
      "send a well-formed body of --huge-xml bytes (default 80 MiB) with its true Content-Length"},
     {SimulatorFault::Reset, "reset", SimulatorStep::Challenge, kChallenge,
      "reset the data connection before the tool sends its download request, so its send fails"},
+    {SimulatorFault::StallInHead, "stall-in-head", SimulatorStep::List, kAnswers | kRequests,
+     "send the start line of the head, then nothing more until the tool gives up"},
 };
 
 constexpr struct {

@@ -399,7 +399,7 @@ TEST(SimulatorFaults, NamesParseWithStepAndOccurrence) {
   EXPECT_FALSE(parseSimulatorFault("close@nowhere", f));
   EXPECT_FALSE(parseSimulatorFault("explode", f));
   EXPECT_FALSE(parseSimulatorFault("close@file:0", f));
-  for (int i = 1; i <= static_cast<int>(SimulatorFault::Reset); ++i) {
+  for (int i = 1; i <= static_cast<int>(SimulatorFault::StallInHead); ++i) {
     auto fault = static_cast<SimulatorFault>(i);
     ASSERT_TRUE(parseSimulatorFault(simulatorFaultName(fault), f)) << simulatorFaultName(fault);
     EXPECT_EQ(f.fault, fault);
