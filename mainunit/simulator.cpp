@@ -260,7 +260,7 @@ class Session {
 };
 
 SimulatorFault Session::faultAt(SimulatorStep step, int occurrence) const {
-  const SimulatorFaultSpec& f = m_options.fault;
+  const SimulatorFaultChoice& f = m_options.fault;
   if (f.fault == SimulatorFault::None) return SimulatorFault::None;
   SimulatorStep at = f.step == SimulatorStep::Default ? defaultStepOf(f.fault) : f.step;
   if (at != step || !faultFitsStep(f.fault, at)) return SimulatorFault::None;
@@ -841,7 +841,7 @@ SimulatorOptions MainUnitSimulator::options() const {
   return m_impl->options;
 }
 
-bool MainUnitSimulator::setFault(SimulatorFaultSpec fault) {
+bool MainUnitSimulator::setFault(SimulatorFaultChoice fault) {
   if (!faultFitsStep(fault.fault, fault.step)) return false;
   std::lock_guard lock(m_impl->mutex);
   m_impl->options.fault = fault;

@@ -65,7 +65,7 @@ enum class SimulatorStep {
   Fetch,      // the 200 answer with the document of a download file
 };
 
-struct SimulatorFaultSpec {
+struct SimulatorFaultChoice {
   SimulatorFault fault = SimulatorFault::None;
   SimulatorStep step = SimulatorStep::Default;
   // Which exchange of the step is hit, counted from 1 within a session (File: the n-th listed
@@ -85,7 +85,7 @@ struct SimulatorOptions {
   std::string dataDir = "./mainunit-data";  // folder of the stored tables; "" keeps them in memory
   int toolPortFirst = 9000;                 // first port of the tool's data listener to try
   int toolPortCount = 5;                    // how many ports from toolPortFirst are tried
-  SimulatorFaultSpec fault;                 // at most one fault per session
+  SimulatorFaultChoice fault;                 // at most one fault per session
   std::string hugeContentLength = "999999999";  // the text HugeContentLength announces
   std::size_t hugeXmlBytes = 80u << 20;     // the body size HugeXml announces and sends
   int ioTimeoutMs = 120000;                 // longest wait for the tool's next byte or connection
@@ -139,7 +139,7 @@ class MainUnitSimulator {
   bool setOptions(const SimulatorOptions& options);
   SimulatorOptions options() const;
   // False (and nothing changes) when the fault cannot act at the named step.
-  bool setFault(SimulatorFaultSpec fault);
+  bool setFault(SimulatorFaultChoice fault);
 
   // The tables as they are now, and replacing them (saved to the data folder at once).
   MainUnitTables tables() const;
@@ -168,6 +168,6 @@ SimulatorStep defaultStepOf(SimulatorFault fault);
 bool faultFitsStep(SimulatorFault fault, SimulatorStep step);
 // Parses "NAME", "NAME@STEP" or "NAME@STEP:N" (N = occurrence); false for unknown names or a
 // fault that cannot act at the named step.
-bool parseSimulatorFault(std::string_view text, SimulatorFaultSpec& out);
+bool parseSimulatorFault(std::string_view text, SimulatorFaultChoice& out);
 // Lines for --help: every fault name, what it does and where it can act.
 std::string simulatorFaultHelp();

@@ -108,7 +108,7 @@ bool faultFitsStep(SimulatorFault fault, SimulatorStep step) {
   return step == SimulatorStep::Default || (infoOf(fault).steps & bit(step)) != 0;
 }
 
-bool parseSimulatorFault(std::string_view text, SimulatorFaultSpec& out) {
+bool parseSimulatorFault(std::string_view text, SimulatorFaultChoice& out) {
   std::string_view name = text, step, count;
   if (std::size_t at = text.find('@'); at != std::string_view::npos) {
     name = text.substr(0, at);
@@ -118,22 +118,22 @@ bool parseSimulatorFault(std::string_view text, SimulatorFaultSpec& out) {
       step = step.substr(0, colon);
     }
   }
-  SimulatorFaultSpec spec;
+  SimulatorFaultChoice choice;
   bool found = false;
   for (const FaultInfo& i : kFaults)
-    if (i.name == name) spec.fault = i.fault, found = true;
+    if (i.name == name) choice.fault = i.fault, found = true;
   if (!found) return false;
   if (!step.empty()) {
     found = false;
     for (const auto& s : kSteps)
-      if (s.name == step) spec.step = s.step, found = true;
-    if (!found || !faultFitsStep(spec.fault, spec.step)) return false;
+      if (s.name == step) choice.step = s.step, found = true;
+    if (!found || !faultFitsStep(choice.fault, choice.step)) return false;
   }
   if (!count.empty()) {
-    auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), spec.occurrence);
-    if (ec != std::errc() || end != count.data() + count.size() || spec.occurrence < 1) return false;
+    auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), choice.occurrence);
+    if (ec != std::errc() || end != count.data() + count.size() || choice.occurrence < 1) return false;
   }
-  out = spec;
+  out = choice;
   return true;
 }
 

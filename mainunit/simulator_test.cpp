@@ -387,7 +387,7 @@ TEST_F(SimulatorTest, SeedsAnEmptyDataFolderAndKeepsUploadsAcrossRestarts) {
 // ---- faults -------------------------------------------------------------------------------------
 
 TEST(SimulatorFaults, NamesParseWithStepAndOccurrence) {
-  SimulatorFaultSpec f;
+  SimulatorFaultChoice f;
   ASSERT_TRUE(parseSimulatorFault("close@fetch:2", f));
   EXPECT_EQ(f.fault, SimulatorFault::Close);
   EXPECT_EQ(f.step, SimulatorStep::Fetch);
