@@ -323,6 +323,22 @@ TEST(ServerPorts, WithoutPorts80To84TheServerTakesOneOf8080To8084) {
   if (!someFree) GTEST_SKIP() << "8080-8084 are all taken";
 }
 
+TEST(ServerPorts, OnlyTheLoopbackAddressIsListenedOn) {
+  initProcessState();
+  EasyHttpServer s;
+  s.SetPort(0);
+  ASSERT_TRUE(s.Start());
+  EXPECT_NE(testhttp::Connection(s.GetPort()).fd, -1);
+  // Another address of this machine (a listener on every address would take it).
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(s.GetPort());
+  ::inet_pton(AF_INET, "127.0.0.2", &a.sin_addr);
+  EXPECT_NE(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ::close(fd);
+}
+
 TEST(ServerPorts, TheSettingsChangeOnlyWhileStopped) {
   EasyHttpServer s;
   s.SetPort(0);
