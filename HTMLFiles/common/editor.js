@@ -117,6 +117,8 @@
     var saved = sessionStorage.getItem("zuSaved") === here;
     if (saved) {
       sessionStorage.removeItem("zuSaved");
+      // The page came back as the answer to the post: reloading it must not post again.
+      if (history.replaceState) history.replaceState(null, "", here);
       form.appendChild(el("div", { className: "notice", id: "saved" }, "保存しました。"));
     }
     if (P.help) form.appendChild(el("p", { className: "help" }, P.help));
