@@ -20,6 +20,7 @@
 #include "app/history_files.h"
 #include "app/phonebook_files.h"
 #include "app/restriction_files.h"
+#include "base/ascii_text.h"
 #include "base/platform.h"
 #include "cli/commands.h"
 #include "data/process_state.h"
@@ -56,12 +57,6 @@ std::optional<ConvertKind> kindNamed(const std::string& name) {
   return std::nullopt;
 }
 
-std::string lowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 // What the extension of `path` says: a kind, "any kind" for .csv (nullopt, csv = true), or
 // nothing for an extension no file of the tool has.
 struct ExtensionKind {
@@ -70,7 +65,7 @@ struct ExtensionKind {
 };
 
 ExtensionKind kindOfExtension(const std::string& path) {
-  const std::string ext = lowerCase(extensionOf(path));
+  const std::string ext = lowerAscii(extensionOf(path));
   if (ext == ".zud8" || ext == ".zud3") return {ConvertKind::Phonebook};
   if (ext == ".zud4") return {ConvertKind::Extensions};
   if (ext == ".zud9") return {ConvertKind::Templates};

@@ -14,7 +14,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -22,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "base/platform.h"
 #include "cli/commands.h"
 #include "data/history_files.h"
@@ -56,8 +56,7 @@ int usage(const char* problem) {
 
 // The phonebook table a file holds, by its extension (any case); 0 when none.
 int phonebookKindOf(const std::string& path) {
-  std::string ext = extensionOf(path);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = lowerAscii(extensionOf(path));
   if (ext == ".zud8" || ext == ".zud3") return 1;
   if (ext == ".zud4") return 2;
   if (ext == ".zud9") return 3;

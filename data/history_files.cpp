@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "base/atomic_file.h"
 #include "base/cp932.h"
 #include "base/fixed_field.h"
@@ -61,13 +62,6 @@ long decimalValue(std::string_view text) {
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
     if (value < 100000000) value = value * 10 + (text[i] - '0');
   return negative ? -value : value;
-}
-
-int hexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 long hexadecimalValue(std::string_view text) {

@@ -1,5 +1,6 @@
 #include "data/phonebook_file_io.h"
 
+#include "base/ascii_text.h"
 #include "base/atomic_file.h"
 #include "base/platform.h"
 #include "base/text_file.h"
@@ -22,14 +23,8 @@ void pointExchangeAt(const std::string& path) {
   exchangeFileName = g_exchangeFileName.c_str();
 }
 
-std::string lowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 bool hasExtension(const std::string& path, std::string_view extension) {
-  return lowerCase(extensionOf(path)) == extension;
+  return lowerAscii(extensionOf(path)) == extension;
 }
 
 int exchangeKindOf(int kind) { return kind == 3 ? kExchangeTemplates : kind; }

@@ -1,10 +1,10 @@
 #include "data/restriction_files.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii_text.h"
 #include "base/atomic_file.h"
 #include "base/platform.h"
 #include "base/text_file.h"
@@ -39,9 +39,7 @@ int replaceWith(const std::string& path, const std::string& bytes) {
 }
 
 bool isCsvName(const std::string& path) {
-  std::string ext = extensionOf(path);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".csv";
+  return lowerAscii(extensionOf(path)) == ".csv";
 }
 
 // The leading decimal value of at most the first four characters of an entry-number field.

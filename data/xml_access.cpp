@@ -4,19 +4,11 @@
 #include <cstring>
 #include <pugixml.hpp>
 
+#include "base/ascii_text.h"
+
 namespace {
 
 constexpr std::size_t kMaxPathBytes = 260;
-
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string trimmedXmlSpace(std::string text) {
-  std::size_t begin = 0;
-  while (begin < text.size() && isXmlSpace(text[begin])) ++begin;
-  std::size_t end = text.size();
-  while (end > begin && isXmlSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
 
 // Calls visit(node) for every descendant of root in document order, without recursion, so a
 // deeply nested hostile document cannot exhaust the stack.
@@ -85,7 +77,7 @@ std::string CXMLElement::FirstChildText() const {
   if (!child) return {};
   std::string text;
   appendTextOf(child, text);
-  return trimmedXmlSpace(std::move(text));
+  return std::string(trimmed(text, " \t\r\n"));
 }
 
 CXMLElement CXMLElementList::Item(int index) const {

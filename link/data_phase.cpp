@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "base/platform.h"
 #include "base/text_file.h"
 #include "data/exchange_files.h"

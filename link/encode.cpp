@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/ascii_text.h"
+
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -13,13 +15,6 @@ unsigned base64Value(char c) {
     if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0' + 52);
     if (c == '+') return 62;
     return 63;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -78,8 +73,8 @@ std::string CEncode::UrlDecode(std::string_view text) {
         const char c = text[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) << 4 | hexValue(text[i + 2]));
+        } else if (c == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigitValue(text[i + 1]) << 4 | hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += c;

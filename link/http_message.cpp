@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/ascii_text.h"
 #include "link/encode.h"
 #include "link/http_data.h"
 #include "link/tcp_file_transfer.h"
@@ -12,23 +13,8 @@
 
 namespace {
 
+// The blanks the C library's isspace knows.
 constexpr std::string_view kSpaces = " \t\r\n\v\f";
-
-std::string_view trimRight(std::string_view s) {
-    const auto end = s.find_last_not_of(kSpaces);
-    return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
-}
-
-std::string_view trimLeft(std::string_view s) {
-    const auto start = s.find_first_not_of(kSpaces);
-    return start == std::string_view::npos ? std::string_view{} : s.substr(start);
-}
-
-std::string_view trim(std::string_view s) { return trimLeft(trimRight(s)); }
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
 
 const char* statusText(int code) {
     switch (code) {
@@ -138,7 +124,7 @@ int CTCPFileTransfer::ParseHeaderLine(std::string_view line) {
     if (!m_http) return 1;
     const auto colon = line.find(':');
     std::string name;
-    if (colon != std::string_view::npos) name = upperAscii(trimRight(line.substr(0, colon)));
+    if (colon != std::string_view::npos) name = upperAscii(trimmedRight(line.substr(0, colon), kSpaces));
     name += ':';
 
     enum Field { None, Server, Date, Connection, ContentLength, Title, Authorization, Host, AcceptEncoding };
@@ -158,7 +144,7 @@ int CTCPFileTransfer::ParseHeaderLine(std::string_view line) {
     }
     if (field == None) return 1;
 
-    const std::string value(trim(line.substr(colon + 1)));
+    const std::string value(trimmed(line.substr(colon + 1), kSpaces));
     CHttpData& http = *m_http;
     switch (field) {
         case Server: http.server = value; break;
@@ -175,7 +161,7 @@ int CTCPFileTransfer::ParseHeaderLine(std::string_view line) {
         case Authorization:
             http.authorization = value;
             if (!startsWithIgnoringCase(value, "BASIC ")) return -1;
-            http.authorization = CEncode::Base64Decode(trimLeft(std::string_view(value).substr(6)));
+            http.authorization = CEncode::Base64Decode(trimmedLeft(std::string_view(value).substr(6), kSpaces));
             break;
         case Connection:
             http.connection = value;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/ascii_text.h"
 #include "link/encode.h"
 #include "link/http_data.h"
 #include "link/link_test_support.h"

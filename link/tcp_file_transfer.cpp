@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/ascii_text.h"
 #include "base/platform.h"
 #include "base/text_file.h"
 #include "data/process_state.h"
@@ -35,10 +36,6 @@ constexpr std::size_t kMaxAnswerLineBody = 256 * 1024;
 void copyPath(char (&out)[261], const std::string& path) {
     std::memset(out, 0, sizeof out);
     std::strncpy(out, path.c_str(), kPathLimit);
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && equalsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/ascii_text.h"
+
 namespace {
 
 struct ListKey {
@@ -56,24 +58,6 @@ std::vector<std::string> makeDataFileNames() {
 }
 
 }  // namespace
-
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-std::string upperAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
-}
 
 std::string speedDialBlockName(int block, bool tenColumn) {
     char name[32];

@@ -30,7 +30,3 @@ std::string recognisedDataFile(std::string_view name);
 // name starts with gives the element and the file name; the entry exists only when the name is
 // that file name (ignoring case). False when there is none.
 bool fileListEntry(std::string_view name, std::string& element, std::string& fileName);
-
-std::string lowerAscii(std::string_view text);
-std::string upperAscii(std::string_view text);
-bool equalsIgnoringCase(std::string_view a, std::string_view b);

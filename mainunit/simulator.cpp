@@ -12,6 +12,7 @@
 #include <ctime>
 #include <set>
 
+#include "base/ascii_text.h"
 #include "mainunit/unit_documents.h"
 #include "mainunit/unit_link.h"
 #include "vaultline/vaultline.h"
@@ -22,13 +23,6 @@ constexpr std::size_t kLongestBody = 256u << 20;  // refuse to take a body large
 constexpr int kLongHeaderBytes = 5000;
 
 // ---- small texts ----------------------------------------------------------------------------
-
-std::string lowerCase(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 std::string httpDate() {
   std::time_t now = std::time(nullptr);
@@ -94,7 +88,7 @@ std::optional<std::string> base64Decode(std::string_view in) {
 // The tool's credentials: Base64 of the password, with or without the "Basic" scheme word, and
 // with or without a user name before a ':'.
 bool credentialsMatch(std::string_view value, const std::string& password) {
-  if (value.size() >= 6 && lowerCase(value.substr(0, 6)) == "basic ") value.remove_prefix(6);
+  if (startsWithIgnoringCase(value, "basic ")) value.remove_prefix(6);
   while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
   std::optional<std::string> decoded = base64Decode(value);
   if (!decoded) return false;
@@ -129,19 +123,12 @@ std::string brokenXml(std::string body) {
   return body;
 }
 
-bool hexValue(char c, unsigned& v) {
-  if (c >= '0' && c <= '9') v = static_cast<unsigned>(c - '0');
-  else if (c >= 'A' && c <= 'F') v = static_cast<unsigned>(c - 'A' + 10);
-  else if (c >= 'a' && c <= 'f') v = static_cast<unsigned>(c - 'a' + 10);
-  else return false;
-  return true;
-}
-
 bool keyMaterialOf(const std::string& hex, unsigned char material[64]) {
   if (hex.size() != 128) return false;
   for (int i = 0; i < 64; ++i) {
-    unsigned hi, lo;
-    if (!hexValue(hex[2 * i], hi) || !hexValue(hex[2 * i + 1], lo)) return false;
+    const int hi = hexDigitValue(hex[2 * i]);
+    const int lo = hexDigitValue(hex[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
     material[i] = static_cast<unsigned char>(hi << 4 | lo);
   }
   return true;
@@ -666,7 +653,7 @@ bool Session::downloadPhase(const UnitFileList& list) {
     std::string target = space == std::string::npos ? "" : line.substr(space + 1, end - space - 1);
     if (!target.empty() && target[0] == '/') target.erase(0, 1);
     if (std::size_t q = target.find('?'); q != std::string::npos) target.erase(q);
-    std::string name = lowerCase(target);
+    std::string name = lowerAscii(target);
     if (std::optional<std::size_t> length = contentLengthOf(head); length && *length > 0) {
       std::string ignored;
       if (m_data->readExact(ignored, *length, m_options.ioTimeoutMs) != LinkRead::Ok)
@@ -717,7 +704,7 @@ bool Session::downloadPhase(const UnitFileList& list) {
     if (!goOn) return fail(std::string("fetch fault ") + std::string(simulatorFaultName(fault)));
   }
   for (const std::string& f : list.files)
-    if (!served.count(lowerCase(f))) return fail("the tool closed the data connection before fetching " + f);
+    if (!served.count(lowerAscii(f))) return fail("the tool closed the data connection before fetching " + f);
   return true;
 }
 

@@ -3,32 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/ascii_text.h"
 #include "base/cp932.h"
 #include "base/platform.h"
 
 namespace {
-
-std::string lowerCase(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-std::string upperCase(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
 
 // A field as element text: the three characters that would end or open markup become entities.
 void appendEscaped(std::string& out, std::string_view field) {
@@ -303,13 +282,13 @@ std::string unitUserInfoLine() {
 }
 
 bool isDownloadDocumentName(std::string_view fileName) {
-  std::string name = lowerCase(fileName);
+  std::string name = lowerAscii(fileName);
   return name == "sys-tan.txt" || name == "sys-tanf.txt" || name == "naisen.txt" ||
          name == "usertkbn.txt" || name == "hkiseino.txt" || name == "tyaklog.txt";
 }
 
 std::optional<std::string> downloadDocument(std::string_view fileName, const MainUnitTables& t) {
-  std::string name = lowerCase(fileName);
+  std::string name = lowerAscii(fileName);
   if (name == "sys-tan.txt") return document(element("systan", speedDialRows(t, false)));
   if (name == "sys-tanf.txt") return document(element("systanf", speedDialRows(t, true)));
   if (name == "naisen.txt") return document(element("naisen", extensionRows(t)));
@@ -333,10 +312,10 @@ UnitFileList parseFileList(std::string_view body) {
     std::string end = "</" + std::string(tag) + ">";
     std::size_t endAt = body.find(end, pos);
     if (endAt == std::string_view::npos) continue;
-    std::string_view content = trimmed(body.substr(pos, endAt - pos));
+    std::string_view content = trimmed(body.substr(pos, endAt - pos), " \t\r\n");
     pos = endAt + end.size();
-    if (upperCase(tag) == "UD-TYPE") {
-      list.direction = upperCase(content);
+    if (upperAscii(tag) == "UD-TYPE") {
+      list.direction = upperAscii(content);
       continue;
     }
     std::size_t slash = content.rfind('/');
@@ -347,7 +326,7 @@ UnitFileList parseFileList(std::string_view body) {
 }
 
 int storeUploadedFile(std::string_view fileName, std::string_view body, MainUnitTables& t) {
-  std::string name = lowerCase(fileName);
+  std::string name = lowerAscii(fileName);
   if (blockNumber(name, "sys-tanf") >= 0) return storeSpeedDialBlock(body, true, t);
   if (blockNumber(name, "sys-tan") >= 0) return storeSpeedDialBlock(body, false, t);
   if (blockNumber(name, "naisen") >= 0) return storeExtensionBlock(body, t);
@@ -358,7 +337,7 @@ int storeUploadedFile(std::string_view fileName, std::string_view body, MainUnit
 }
 
 unsigned uploadedTableFile(std::string_view fileName) {
-  std::string name = lowerCase(fileName);
+  std::string name = lowerAscii(fileName);
   if (blockNumber(name, "sys-tanf") >= 0 || blockNumber(name, "sys-tan") >= 0) return kSpeedDialFile;
   if (blockNumber(name, "naisen") >= 0) return kExtensionFile;
   if (name == "usertkbn.txt") return kTemplateFile;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "base/ascii_text.h"
 #include "vaultline/vaultline.h"
 
 namespace {
@@ -19,23 +20,6 @@ namespace {
 constexpr int kSliceMs = 50;
 
 using Clock = std::chrono::steady_clock;
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-std::string trimmedText(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return std::string(s);
-}
 
 // Waits for `events` on fd in short slices until the deadline; 1 ready, 0 timed out, -1 error,
 // -2 stopped.
@@ -179,10 +163,10 @@ LinkRead UnitLink::readHead(LinkHead& head, int timeoutMs, int maxLines) {
     if (line.empty()) return LinkRead::Ok;
     std::size_t colon = line.find(':');
     if (colon == std::string::npos)
-      head.headers.emplace_back(trimmedText(line), "");
+      head.headers.emplace_back(trimmed(line), "");
     else
-      head.headers.emplace_back(trimmedText(std::string_view(line).substr(0, colon)),
-                                trimmedText(std::string_view(line).substr(colon + 1)));
+      head.headers.emplace_back(trimmed(std::string_view(line).substr(0, colon)),
+                                trimmed(std::string_view(line).substr(colon + 1)));
   }
   return LinkRead::TooLong;
 }

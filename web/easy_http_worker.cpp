@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
 #include "ui/message_pump.h"
@@ -20,20 +21,6 @@
 namespace {
 
 constexpr std::size_t kMaxPathLength = 259;
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string trim(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return std::string(s.substr(b, e - b));
-}
 
 bool contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
 
@@ -83,8 +70,8 @@ std::string urlDecodePath(std::string_view path) {
     const char c = path[i];
     if (c == '+') {
       out += ' ';
-    } else if (c == '%' && i + 2 < path.size() && hexValue(path[i + 1]) >= 0 && hexValue(path[i + 2]) >= 0) {
-      out += static_cast<char>(hexValue(path[i + 1]) * 16 + hexValue(path[i + 2]));
+    } else if (c == '%' && i + 2 < path.size() && hexDigitValue(path[i + 1]) >= 0 && hexDigitValue(path[i + 2]) >= 0) {
+      out += static_cast<char>(hexDigitValue(path[i + 1]) * 16 + hexDigitValue(path[i + 2]));
       i += 2;
     } else {
       out += c;
@@ -412,7 +399,7 @@ bool CEasyHttpWorker::ReadRequest() {
     for (const Known& k : known) {
       const std::size_t len = std::strlen(k.name);
       if (text.substr(0, len) == k.name) {
-        *k.value = trim(text.substr(text.find(": ") + 2));
+        *k.value = std::string(trimmed(text.substr(text.find(": ") + 2)));
         if (k.value == &m_contentLengthText) m_hasContentLength = true;
         break;
       }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii_text.h"
 #include "base/sjis.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
@@ -12,13 +13,6 @@
 #include "web/post_checks.h"
 
 namespace {
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The decoder shared by both value kinds. `limited` adds the stop characters "," "<" ">" TAB
 // and the 20-piece limit at a "%".
@@ -34,8 +28,8 @@ std::size_t decode(const char* src, char* dst, std::size_t dstSize, bool limited
     const char c = *p;
     if (c == '%') {
       if (limited && pieces >= 20) break;
-      const int hi = hexDigit(p[1]);
-      const int lo = hi < 0 ? -1 : hexDigit(p[2]);
+      const int hi = hexDigitValue(p[1]);
+      const int lo = hi < 0 ? -1 : hexDigitValue(p[2]);
       if (hi >= 0 && lo >= 0) {
         put(static_cast<char>(hi * 16 + lo));
         p += 3;
