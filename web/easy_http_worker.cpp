@@ -12,6 +12,7 @@
 #include "base/ascii_text.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
+#include "link/encode.h"
 #include "ui/message_pump.h"
 #include "web/data_script.h"
 #include "web/easy_http_server.h"
@@ -63,23 +64,6 @@ void appendEscaped(std::string& out, std::string_view text, bool keepPercent) {
 
 // ---- pure steps -------------------------------------------------------------------------------
 
-std::string urlDecodePath(std::string_view path) {
-  std::string out;
-  out.reserve(path.size());
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const char c = path[i];
-    if (c == '+') {
-      out += ' ';
-    } else if (c == '%' && i + 2 < path.size() && hexDigitValue(path[i + 1]) >= 0 && hexDigitValue(path[i + 2]) >= 0) {
-      out += static_cast<char>(hexDigitValue(path[i + 1]) * 16 + hexDigitValue(path[i + 2]));
-      i += 2;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 bool parseRequestLine(std::string_view line, HttpRequestLine& out) {
   out = HttpRequestLine{};
   if (line.substr(0, 3) == "GET") {
@@ -99,7 +83,7 @@ bool parseRequestLine(std::string_view line, HttpRequestLine& out) {
     out.hasQuery = true;
     url = url.substr(0, q);
   }
-  std::string path = urlDecodePath(url);
+  std::string path = CEncode::UrlDecode(url);
   for (char& c : path) {
     if (c == '/') c = '\\';
   }

@@ -37,7 +37,7 @@ enum HttpMethod { kMethodOther = 0, kMethodGet = 1, kMethodPost = 2, kMethodHead
 
 struct HttpRequestLine {
   int method = kMethodOther;
-  std::string path;   // URL-decoded, "/" turned into "\", at most 259 characters
+  std::string path;   // URL-decoded (CEncode::UrlDecode), "/" turned into "\", at most 259 characters
   std::string query;  // the raw text after "?"
   bool hasQuery = false;
 };
@@ -45,8 +45,6 @@ struct HttpRequestLine {
 // Splits a request line: the URL is the text between the first and the last space; the query
 // is what follows "?". False when there are not two distinct spaces.
 bool parseRequestLine(std::string_view line, HttpRequestLine& out);
-// "+" becomes a space, "%" with two hex digits that byte; anything else is kept.
-std::string urlDecodePath(std::string_view path);
 
 // The file a request path names below `root` (native, ending with '/'): '\' separated path,
 // defaultPage appended to a path that ends in '\', doubled separators collapsed. nullopt when
