@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-TEST(SjisLeadByte, RangesOfBothClasses) {
+TEST(SjisByteClasses, RangesOfTheLeadAndTrailClasses) {
   for (int c = 0; c < 256; ++c) {
     const auto b = static_cast<unsigned char>(c);
     const bool narrow = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
     const bool wide = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFE);
     EXPECT_EQ(isSjisLeadByte(b), narrow) << c;
     EXPECT_EQ(isSjisLeadByteWide(b), wide) << c;
+    EXPECT_EQ(isSjisTrailByte(b), (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC)) << c;
   }
 }
 

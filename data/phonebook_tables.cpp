@@ -31,9 +31,6 @@ bool isForbiddenTextByte(unsigned char c) {
   return c == ',' || c == '"' || c == '\\' || c == '<' || c == '>';
 }
 
-// A byte that can follow a lead byte as the second half of a double-byte character.
-bool isSjisTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
-
 // Blanks the forbidden characters of a CP932 text (up to its first NUL, at most `width` bytes),
 // stepping over the trail byte of every double-byte character so that a trail byte such as
 // 0x5C is never taken for a character of its own. A lead byte followed by a byte that cannot be

@@ -310,9 +310,6 @@ constexpr std::array<std::uint8_t, 256> kValueBytes = [] {
   return t;
 }();
 
-// A byte that can end a double-byte character.
-constexpr bool isTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
-
 // For every lead byte, whether it forms a character with a trail byte 0x5C. A browser reads an
 // unmapped pair as a replacement character followed by the backslash itself, which would then
 // escape whatever follows it in the script.
@@ -334,7 +331,7 @@ const std::array<bool, 256>& backslashPairs() {
 bool pairedLeadByte(std::string_view value, std::size_t i) {
   if (i + 1 >= value.size()) return false;
   const unsigned char trail = static_cast<unsigned char>(value[i + 1]);
-  if (!isTrailByte(trail)) return false;
+  if (!isSjisTrailByte(trail)) return false;
   return trail != '\\' || backslashPairs()[static_cast<unsigned char>(value[i])];
 }
 
