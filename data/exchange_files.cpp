@@ -675,9 +675,7 @@ bool appendExchangeFileText(int kind, std::string& out) {
                            : kind == kExchangeExtensions ? kExtensionLineCount * kExtensionRowMax
                                                          : kTemplateLastItem * kTemplateRowMax;
   out.reserve(out.size() + kUserInfoBytes + 80 + rows);
-  char userLine[kUserInfoBytes + 1];
-  formatUserInfoLine(userLine);
-  out.append(userLine, kUserInfoBytes);
+  out.append(userInfoLine());
   if (kind == kExchangeSpeedDial) {
     appendSpeedDialRows(out);
   } else if (kind == kExchangeExtensions) {

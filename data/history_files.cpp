@@ -293,9 +293,7 @@ int loadHistoryCsvFile(const std::string& path, int kind) {
 }
 
 int saveHistoryCsvFile(const std::string& path, int kind) {
-  char header[193];
-  formatUserInfoLine(header);
-  std::string out(header, kUserInfoBytes);
+  std::string out = userInfoLine();
   out.reserve(kUserInfoBytes + 256 + kCallHistoryRecords * 128);
   out += kind == 0 ? internalHistoryCsvTitle() : externalHistoryCsvTitle();
   out += '\n';

@@ -28,12 +28,6 @@ void appendEntryLine(std::string& out, int k, std::string_view ending) {
   out += ending;
 }
 
-std::string userInfoLine() {
-  char line[193];
-  formatUserInfoLine(line);
-  return std::string(line, kUserInfoBytes);
-}
-
 int replaceWith(const std::string& path, const std::string& bytes) {
   return replaceFileAtomically(path, bytes) ? 0 : 30;
 }

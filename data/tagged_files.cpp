@@ -41,9 +41,7 @@ std::string taggedHead(std::string_view element) {
   head.append(date);
   head.append(kCheckClose).append("\r\n");
   head.append(kUserOpen).append("\r\n");
-  char userLine[kUserInfoBytes + 1];
-  formatUserInfoLine(userLine);
-  head.append(userLine, kUserInfoBytes);
+  head.append(userInfoLine());
   head.append(kUserClose).append("\r\n");
   head.append(elementTag(element, false)).append("\r\n");
   return head;

@@ -15,7 +15,7 @@ struct UserInfoColumn {
 
 }  // namespace
 
-void formatUserInfoLine(char out[193]) {
+void formatUserInfoLine(char out[kUserInfoBytes + 1]) {
   const LocalTime t = localTimeNow();
   const UserInfoHeader& h = userInfoHeader;
   char line[320];
@@ -23,8 +23,14 @@ void formatUserInfoLine(char out[193]) {
                 "%04d%02d%02d%02d%02d,%-24.24s,%-24.24s,%-16.16s%-6.6s  ,%-24.24s,%-72.72s,    \r\n",
                 t.year % 10000, t.month % 100, t.day % 100, t.hour % 100, t.minute % 100, h.field1,
                 h.field2, h.field3, h.field4, h.field5, h.field6);
-  std::memcpy(out, line, kUserInfoLineLength);
-  out[kUserInfoLineLength] = '\0';
+  std::memcpy(out, line, kUserInfoBytes);
+  out[kUserInfoBytes] = '\0';
+}
+
+std::string userInfoLine() {
+  char line[kUserInfoBytes + 1];
+  formatUserInfoLine(line);
+  return std::string(line, kUserInfoBytes);
 }
 
 void clearUserInfoFields() { std::memset(&userInfoHeader, ' ', sizeof userInfoHeader); }

@@ -6,14 +6,17 @@
 // userInfoHeader (data/phonebook_tables.h), space-filled.
 #pragma once
 
+#include <string>
 #include <string_view>
 
+#include "data/exchange_format.h"
 #include "data/phonebook_tables.h"
 
-constexpr int kUserInfoLineLength = 192;
-
-// Writes the line for the current local time and userInfoHeader into out: 192 bytes and a NUL.
-void formatUserInfoLine(char out[193]);
+// Writes the line for the current local time and userInfoHeader into out: kUserInfoBytes (192)
+// bytes and a NUL.
+void formatUserInfoLine(char out[kUserInfoBytes + 1]);
+// The same line as a string of kUserInfoBytes bytes.
+std::string userInfoLine();
 // All six fields blank.
 void clearUserInfoFields();
 // Takes the six fields from a user-information line: columns 13, 38, 63, 79, 88 and 113 with

@@ -322,9 +322,7 @@ bool CTCPFileTransfer::FetchFile() {
 bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
     CXMLAccess document;
     if (!document.Load(documentPath)) return false;
-    char userInfo[193];
-    formatUserInfoLine(userInfo);
-    const std::string_view infoLine(userInfo, kUserInfoLineLength);
+    const std::string infoLine = userInfoLine();
 
     using Converter = std::function<void(const CXMLElementList&, std::FILE*)>;
     struct Target {
