@@ -112,6 +112,35 @@ bool fileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool readFileBytes(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bytes.clear();
+  char chunk[65536];
+  std::size_t n;
+  while (bytes.size() <= maxBytes && (n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes.append(chunk, n);
+  const bool ok = !std::ferror(file) && bytes.size() <= maxBytes;
+  std::fclose(file);
+  return ok;
+}
+
+std::string readOpenFileBytes(std::FILE* file) {
+  std::string bytes;
+  if (file == nullptr) return bytes;
+  // One read of the size the file has now, then whatever it grew by since.
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long size = std::ftell(file);
+    if (size > 0) bytes.resize(static_cast<std::size_t>(size));
+  }
+  std::rewind(file);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  char chunk[65536];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
+  return bytes;
+}
+
 std::string directoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);

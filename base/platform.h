@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -44,6 +45,15 @@ LocalTime localTimeNow();
 
 // True when `path` names an existing entry that is not a directory.
 bool fileExists(const std::string& path);
+
+// Reads the file at `path` whole, as binary bytes, into `bytes`. False when it cannot be opened
+// or read, or when it holds more than maxBytes bytes (reading stops soon after); `bytes` then
+// holds nothing to rely on.
+bool readFileBytes(const std::string& path, std::string& bytes, std::size_t maxBytes = SIZE_MAX);
+
+// Every byte of a file the caller opened for binary reading and still owns, from its start (the
+// file is rewound first). A read error ends the bytes early; a null file gives "".
+std::string readOpenFileBytes(std::FILE* file);
 
 // The folder part of `path` with its trailing '/': "a/b/c.txt" -> "a/b/", "/c" -> "/",
 // "c.txt" -> "". directoryOf(p) + fileNameOf(p) == p.

@@ -104,6 +104,39 @@ TEST_F(TempDir, FileExistsIsFalseForFoldersAndMissingFiles) {
   EXPECT_FALSE(fileExists(dir_ + "/missing"));
 }
 
+TEST_F(TempDir, ReadFileBytesTakesTheWholeFileWithinItsLimit) {
+  const std::string path = dir_ + "/bytes.bin";
+  created_.insert(path);
+  std::string content(70000, 'x');
+  content[5] = '\0';
+  content += "\r\n\x1A" "end";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(content.data(), 1, content.size(), f);
+  std::fclose(f);
+
+  std::string bytes;
+  EXPECT_TRUE(readFileBytes(path, bytes));
+  EXPECT_EQ(bytes, content);
+  EXPECT_TRUE(readFileBytes(path, bytes, content.size()));
+  EXPECT_EQ(bytes, content);
+  EXPECT_FALSE(readFileBytes(path, bytes, content.size() - 1));
+  EXPECT_FALSE(readFileBytes(dir_ + "/missing", bytes));
+  EXPECT_FALSE(readFileBytes(dir_, bytes));  // a folder opens but cannot be read
+}
+
+TEST_F(TempDir, ReadOpenFileBytesStartsFromTheBeginning) {
+  const std::string path = dir_ + "/open.bin";
+  created_.insert(path);
+  std::FILE* f = std::fopen(path.c_str(), "wb+");
+  ASSERT_NE(f, nullptr);
+  std::fputs("abc\r\ndef", f);
+  EXPECT_EQ(readOpenFileBytes(f), "abc\r\ndef");
+  EXPECT_EQ(readOpenFileBytes(f), "abc\r\ndef");
+  std::fclose(f);
+  EXPECT_EQ(readOpenFileBytes(nullptr), "");
+}
+
 TEST(PathParts, FolderNameAndExtension) {
   EXPECT_EQ(directoryOf("/a/b/c.zud8"), "/a/b/");
   EXPECT_EQ(fileNameOf("/a/b/c.zud8"), "c.zud8");

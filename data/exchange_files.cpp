@@ -633,13 +633,7 @@ void writeConverted(const CXMLElementList& elements, ElementRows kind, int sourc
 
 // ---- rows of an exchange file -------------------------------------------------------------
 
-ExchangeFileRows::ExchangeFileRows(std::FILE* exchange) {
-  if (exchange) {
-    std::fseek(exchange, 0, SEEK_SET);
-    char chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, exchange)) > 0) m_owned.append(chunk, n);
-  }
+ExchangeFileRows::ExchangeFileRows(std::FILE* exchange) : m_owned(readOpenFileBytes(exchange)) {
   m_text = m_owned;
   skipHeaderLines();
 }

@@ -120,22 +120,6 @@ void appendTaggedRowsOf(TaggedRows kind, ExchangeFileRows& rows, std::string& ou
   }
 }
 
-std::string readWholeFile(std::FILE* file) {
-  std::string text;
-  if (!file) return text;
-  // One read of the size the file has now, then whatever it grew by since.
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long size = std::ftell(file);
-    if (size > 0) text.resize(static_cast<std::size_t>(size));
-  }
-  std::fseek(file, 0, SEEK_SET);
-  text.resize(std::fread(text.data(), 1, text.size(), file));
-  char chunk[65536];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  return text;
-}
-
 // Whether the file holds a '&' anywhere; nullopt when it cannot be read.
 std::optional<bool> holdsAmpersand(std::FILE* file) {
   char chunk[65536];
@@ -148,7 +132,7 @@ std::optional<bool> holdsAmpersand(std::FILE* file) {
 }
 
 int writeTaggedFile(TaggedRows rows, std::FILE* exchange, std::FILE* target) {
-  const std::string text = readWholeFile(exchange);
+  const std::string text = readOpenFileBytes(exchange);
   std::string out;
   appendTaggedFile(rows, text, out);
   return writeAll(target, out);

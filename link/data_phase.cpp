@@ -47,21 +47,6 @@ void pumpAndPace(int count, std::chrono::milliseconds step) {
     }
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    bytes.clear();
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.append(buffer, n);
-        if (bytes.size() > static_cast<std::size_t>(kMaxBodyLength)) break;
-    }
-    const bool ok = !std::ferror(file) && bytes.size() <= static_cast<std::size_t>(kMaxBodyLength);
-    std::fclose(file);
-    return ok;
-}
-
 bool writeWholeFile(const std::string& path, std::string_view bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
@@ -222,21 +207,19 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
     if (m_phase == 2 && !isList) return Refuse(403);
     if (m_phase != 2 && m_phase != 3) return Refuse(403);
 
+    std::string body;
+    if (!readFileBytes(file, body, kMaxBodyLength)) return Refuse(403);
     if (!isList) {
         // A copy of every served data file but the two whole phonebook files is kept in the Zu
         // folder until the next run.
-        std::string bytes;
-        if (!readWholeFile(file, bytes)) return Refuse(403);
         const std::string copy = MakeTempName();
         if (copy.empty() || copy.size() > kPathLimit) return Refuse(403);
         std::memset(m_receivedFile, 0, sizeof m_receivedFile);
         std::strncpy(m_receivedFile, copy.c_str(), kPathLimit);
-        if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, bytes))
+        if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
             return Refuse(403);
     }
 
-    std::string body;
-    if (!readWholeFile(file, body)) return Refuse(403);
     if (m_phase == 3) PostRange(static_cast<std::int64_t>(body.size()));
     const int length = static_cast<int>(body.size());
 

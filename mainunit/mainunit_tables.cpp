@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/atomic_file.h"
+#include "base/platform.h"
 
 namespace {
 
@@ -56,19 +57,6 @@ int leadingNumber(std::string_view text) {
     if (value > 1000000) return -1;
   }
   return value;
-}
-
-bool readWholeFile(const std::string& path, std::string& out) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::string bytes;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  if (ok) out = std::move(bytes);
-  return ok;
 }
 
 std::vector<std::string_view> fileLines(std::string_view bytes) {
@@ -203,27 +191,27 @@ int extensionIndexOf(int position) {
 int loadMainUnitTables(const std::string& dir, MainUnitTables& out) {
   int loaded = 0;
   std::string bytes;
-  if (readWholeFile(inFolder(dir, "speed-dial.txt"), bytes)) {
+  if (readFileBytes(inFolder(dir, "speed-dial.txt"), bytes)) {
     readSpeedDialFile(bytes, out);
     ++loaded;
   }
-  if (readWholeFile(inFolder(dir, "naisen.txt"), bytes)) {
+  if (readFileBytes(inFolder(dir, "naisen.txt"), bytes)) {
     readExtensionFile(bytes, out);
     ++loaded;
   }
-  if (readWholeFile(inFolder(dir, "usertkbn.txt"), bytes)) {
+  if (readFileBytes(inFolder(dir, "usertkbn.txt"), bytes)) {
     readIndexedTextFile(bytes, out.templates);
     ++loaded;
   }
-  if (readWholeFile(inFolder(dir, "hkiseino.txt"), bytes)) {
+  if (readFileBytes(inFolder(dir, "hkiseino.txt"), bytes)) {
     readIndexedTextFile(bytes, out.restrictions);
     ++loaded;
   }
-  if (readWholeFile(inFolder(dir, "naityaklog.txt"), bytes)) {
+  if (readFileBytes(inFolder(dir, "naityaklog.txt"), bytes)) {
     readHistoryFile(bytes, kInternalHistoryFields, out.internalHistory);
     ++loaded;
   }
-  if (readWholeFile(inFolder(dir, "gaityaklog.txt"), bytes)) {
+  if (readFileBytes(inFolder(dir, "gaityaklog.txt"), bytes)) {
     readHistoryFile(bytes, kExternalHistoryFields, out.externalHistory);
     ++loaded;
   }
