@@ -9,6 +9,7 @@
 
 #include "base/atomic_file.h"
 #include "base/platform.h"
+#include "mainunit/unit_rows.h"
 
 namespace {
 
@@ -25,20 +26,6 @@ std::array<int, kMainUnitExtensionLines> makeExtensionPositions() {
   return positions;
 }
 
-std::vector<std::string> splitFields(std::string_view row, char separator) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (true) {
-    std::size_t comma = row.find(separator, start);
-    if (comma == std::string_view::npos) {
-      fields.emplace_back(row.substr(start));
-      return fields;
-    }
-    fields.emplace_back(row.substr(start, comma - start));
-    start = comma + 1;
-  }
-}
-
 std::string joinFields(const std::vector<std::string>& fields) {
   std::string row;
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -46,17 +33,6 @@ std::string joinFields(const std::vector<std::string>& fields) {
     row += fields[i];
   }
   return row;
-}
-
-// Leading decimal digits of `text` as a number; -1 when it starts with none.
-int leadingNumber(std::string_view text) {
-  int value = -1;
-  for (char c : text) {
-    if (c < '0' || c > '9') break;
-    value = (value < 0 ? 0 : value) * 10 + (c - '0');
-    if (value > 1000000) return -1;
-  }
-  return value;
 }
 
 std::vector<std::string_view> fileLines(std::string_view bytes) {
@@ -89,8 +65,8 @@ std::string speedDialFile(const MainUnitTables& t) {
 
 void readSpeedDialFile(std::string_view bytes, MainUnitTables& t) {
   for (std::string_view line : fileLines(bytes)) {
-    std::vector<std::string> f = splitFields(line, ',');
-    int i = leadingNumber(f[0]);
+    std::vector<std::string> f = unitRowFields(line, ',');
+    int i = unitRowNumber(f[0]);
     if (f.size() < 10 || i < 0 || i >= kMainUnitSpeedDials) continue;
     t.speedDial[i] = {f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]};
   }
@@ -105,8 +81,8 @@ std::string extensionFile(const MainUnitTables& t) {
 
 void readExtensionFile(std::string_view bytes, MainUnitTables& t) {
   for (std::string_view line : fileLines(bytes)) {
-    std::vector<std::string> f = splitFields(line, ',');
-    int index = extensionIndexOf(leadingNumber(f[0]));
+    std::vector<std::string> f = unitRowFields(line, ',');
+    int index = extensionIndexOf(unitRowNumber(f[0]));
     if (f.size() < 4 || index < 0) continue;
     t.extensions[index] = {t.extensions[index].position, f[1], f[2], f[3]};
   }
@@ -129,7 +105,7 @@ std::string indexedTextFile(const std::vector<std::string>& texts, const char* f
 void readIndexedTextFile(std::string_view bytes, std::vector<std::string>& texts) {
   for (std::string_view line : fileLines(bytes)) {
     std::size_t comma = line.find(',');
-    int i = leadingNumber(line);
+    int i = unitRowNumber(line);
     if (comma == std::string_view::npos || i < 0 || i >= static_cast<int>(texts.size())) continue;
     texts[i] = std::string(line.substr(comma + 1));
   }
@@ -145,8 +121,8 @@ void readHistoryFile(std::string_view bytes, std::size_t fieldCount,
                      std::vector<std::vector<std::string>>& rows) {
   rows.clear();
   for (std::string_view line : fileLines(bytes)) {
-    std::vector<std::string> f = splitFields(line, ',');
-    if (leadingNumber(f[0]) < 1 || rows.size() >= kMainUnitHistoryRecords) continue;
+    std::vector<std::string> f = unitRowFields(line, ',');
+    if (unitRowNumber(f[0]) < 1 || rows.size() >= kMainUnitHistoryRecords) continue;
     f.resize(fieldCount);
     rows.push_back(std::move(f));
   }

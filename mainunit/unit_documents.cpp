@@ -6,6 +6,7 @@
 #include "base/ascii_text.h"
 #include "base/cp932.h"
 #include "base/platform.h"
+#include "mainunit/unit_rows.h"
 
 namespace {
 
@@ -134,31 +135,6 @@ std::string_view withoutOneTrailingComma(std::string_view line) {
   return line;
 }
 
-std::vector<std::string> split(std::string_view row, char separator) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (true) {
-    std::size_t at = row.find(separator, start);
-    if (at == std::string_view::npos) {
-      fields.emplace_back(row.substr(start));
-      return fields;
-    }
-    fields.emplace_back(row.substr(start, at - start));
-    start = at + 1;
-  }
-}
-
-// Leading decimal digits as a number; -1 when there are none.
-int leadingNumber(std::string_view text) {
-  int value = -1;
-  for (char c : text) {
-    if (c < '0' || c > '9') break;
-    value = (value < 0 ? 0 : value) * 10 + (c - '0');
-    if (value > 1000000) return -1;
-  }
-  return value;
-}
-
 // The block number of a name such as "sys-tanf0500.txt" after `prefix`; -1 when the rest is not
 // digits followed by ".txt".
 int blockNumber(std::string_view name, std::string_view prefix) {
@@ -168,15 +144,15 @@ int blockNumber(std::string_view name, std::string_view prefix) {
   rest.remove_suffix(4);
   for (char c : rest)
     if (c < '0' || c > '9') return -1;
-  return leadingNumber(rest);
+  return unitRowNumber(rest);
 }
 
 int storeSpeedDialBlock(std::string_view body, bool tenColumns, MainUnitTables& t) {
   int stored = 0;
   for (std::string_view line : bodyLines(body)) {
     if (!startsWithDigit(line)) continue;
-    std::vector<std::string> f = split(withoutOneTrailingComma(line), ',');
-    int i = leadingNumber(f[0]);
+    std::vector<std::string> f = unitRowFields(withoutOneTrailingComma(line), ',');
+    int i = unitRowNumber(f[0]);
     if (i < 0 || i >= kMainUnitSpeedDials || f.size() < (tenColumns ? 10u : 7u)) continue;
     MainUnitSpeedDial& e = t.speedDial[i];
     e.number = f[1];
@@ -199,8 +175,8 @@ int storeExtensionBlock(std::string_view body, MainUnitTables& t) {
   int stored = 0;
   for (std::string_view line : bodyLines(body)) {
     if (!startsWithDigit(line)) continue;
-    std::vector<std::string> f = split(withoutOneTrailingComma(line), ',');
-    int index = extensionIndexOf(leadingNumber(f[0]));
+    std::vector<std::string> f = unitRowFields(withoutOneTrailingComma(line), ',');
+    int index = extensionIndexOf(unitRowNumber(f[0]));
     if (index < 0 || f.size() < 4) continue;
     MainUnitExtension& e = t.extensions[index];
     e.number = f[1];
@@ -216,7 +192,7 @@ int storeTemplateBlock(std::string_view body, MainUnitTables& t) {
   for (std::string_view line : bodyLines(body)) {
     if (!startsWithDigit(line)) continue;
     std::size_t at = line.find('@');
-    int item = leadingNumber(line);
+    int item = unitRowNumber(line);
     if (at == std::string_view::npos || item < 1 || item >= kMainUnitTemplates) continue;
     t.templates[item] = std::string(line.substr(at + 1));
     ++stored;
@@ -234,7 +210,7 @@ int storeRestrictionBlock(std::string_view body, int base, MainUnitTables& t) {
     std::string_view row = withoutOneTrailingComma(line);
     std::size_t at = row.find('@');
     if (at == std::string_view::npos) continue;
-    int k = leadingNumber(row);
+    int k = unitRowNumber(row);
     if (k < base || k >= base + 1000) k = base + ordinal;
     ++ordinal;
     if (k < 0 || k >= kMainUnitRestrictions) continue;
