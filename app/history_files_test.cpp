@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "base/platform.h"
+#include "base/test_files.h"
 #include "data/call_history.h"
 #include "data/history_files.h"
 #include "data/process_state.h"
@@ -37,23 +34,14 @@ protected:
   }
 };
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class HistoryMenuFilesTest : public ::testing::Test {
 protected:
   void SetUp() override {
     initProcessState();
     initSystemData();
-    char pattern[] = "/tmp/zu_history_menu_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
+    ASSERT_FALSE(m_tmp.path().empty());
+    m_dir = m_tmp.path();
   }
-  void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
 
   void press(int button) {
     m_ui.onDialogOnce(391, [&](DialogDriver& d) {
@@ -69,6 +57,7 @@ protected:
 
   ScriptedUi m_ui;
   TestMenu m_menu;
+  TempDir m_tmp{"zu_history_menu"};
   std::string m_dir;
   bool m_restored = false;
   int m_focus = 0;
@@ -79,7 +68,7 @@ TEST_F(HistoryMenuFilesTest, LoadReplacesTheHistoryOfHistoryKind) {
   ExternalCallRecord old{};
   old.recordNumber = 9;
   storeExternalCallRecord(8, old);
-  std::ofstream(path("ex.csv"), std::ios::binary) << externalHistoryCsvTitle() << "\n2,2024/01/01,,,,,1,,,,,\n";
+  writeFile(path("ex.csv"), externalHistoryCsvTitle() + "\n2,2024/01/01,,,,,1,,,,,\n");
   m_ui.answerFile(path("ex.csv"));
   press(kLoad);
   const FileDialogRequest r = m_ui.fileDialogs().at(0).request;

@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "base/platform.h"
+#include "base/test_files.h"
 #include "data/process_state.h"
 #include "data/restriction_table.h"
 #include "data/system_data.h"
@@ -61,27 +59,16 @@ private:
   }
 };
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class RestrictionMenuFilesTest : public ::testing::Test {
 protected:
   void SetUp() override {
     initProcessState();
     initSystemData();
-    char pattern[] = "/tmp/zu_restriction_menu_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
+    ASSERT_FALSE(m_tmp.path().empty());
+    m_dir = m_tmp.path();
     m_ui.menu = &m_menu;
   }
-  void TearDown() override {
-    setFreeDiskSpaceForTesting(std::nullopt);
-    std::system(("rm -rf '" + m_dir + "'").c_str());
-  }
+  void TearDown() override { setFreeDiskSpaceForTesting(std::nullopt); }
 
   // Opens the menu, presses `button`, checks the menu is back to normal, and closes it.
   void press(int button) {
@@ -99,13 +86,14 @@ protected:
 
   ProbingUi m_ui;
   TestMenu m_menu;
+  TempDir m_tmp{"zu_restriction_menu"};
   std::string m_dir;
   bool m_restored = false;
   int m_focus = 0;
 };
 
 TEST_F(RestrictionMenuFilesTest, LoadAsksWithTheRestrictionFilterAndMergesTheFile) {
-  std::ofstream(path("list.csv"), std::ios::binary) << "0003,0312345678,\r\n";
+  writeFile(path("list.csv"), "0003,0312345678,\r\n");
   m_ui.answerFile(path("list.csv"));
   press(kLoad);
   ASSERT_EQ(m_ui.fileDialogs().size(), 1u);
@@ -143,7 +131,7 @@ TEST_F(RestrictionMenuFilesTest, MissingFileIsReportedAndTheDialogComesBack) {
 }
 
 TEST_F(RestrictionMenuFilesTest, TaggedFileWithoutUserPartIsADataErrorShownBeforeTheRestore) {
-  std::ofstream(path("bad.zud7"), std::ios::binary) << "<root>\r\n<m018>\r\n0001@5,\n</m018>\r\n</root>";
+  writeFile(path("bad.zud7"), "<root>\r\n<m018>\r\n0001@5,\n</m018>\r\n</root>");
   m_ui.answerFile(path("bad.zud7"));
   press(kLoad);
   ASSERT_EQ(m_ui.messages().size(), 1u);
@@ -156,7 +144,7 @@ TEST_F(RestrictionMenuFilesTest, TaggedFileWithoutUserPartIsADataErrorShownBefor
 }
 
 TEST_F(RestrictionMenuFilesTest, UnparsableFileIsADataErrorShownAfterTheRestore) {
-  std::ofstream(path("other.csv"), std::ios::binary) << "name,number\r\nabc,def\r\n";
+  writeFile(path("other.csv"), "name,number\r\nabc,def\r\n");
   m_ui.answerFile(path("other.csv"));
   press(kLoad);
   ASSERT_EQ(m_ui.messages().size(), 1u);
@@ -246,7 +234,7 @@ TEST_F(RestrictionMenuFilesTest, CancelDoesNothing) {
 }
 
 TEST_F(RestrictionMenuFilesTest, WorksWithoutAMenu) {
-  std::ofstream(path("list.csv"), std::ios::binary) << "0001,42,\r\n";
+  writeFile(path("list.csv"), "0001,42,\r\n");
   m_ui.answerFile(path("list.csv"));
   loadRestrictionFile(nullptr);
   EXPECT_STREQ(restrictionTable[1].number, "42");

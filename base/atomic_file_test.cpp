@@ -2,46 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "base/test_files.h"
 
 namespace {
 
 class AtomicFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/zu_atomic_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
+    ASSERT_FALSE(tmp_.path().empty());
+    dir_ = tmp_.path();
     target_ = dir_ + "/data.zud8";
   }
-  void TearDown() override {
-    for (const auto& name : entries()) unlink((dir_ + "/" + name).c_str());
-    rmdir(dir_.c_str());
-  }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir_.c_str())) {
-      while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-      }
-      closedir(d);
-    }
-    return names;
-  }
-  void writeTarget(const std::string& bytes) { std::ofstream(target_, std::ios::binary) << bytes; }
-  std::string readTarget() const {
-    std::ifstream in(target_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::vector<std::string> entries() const { return tmp_.names(); }
+  void writeTarget(const std::string& bytes) { writeFile(target_, bytes); }
+  std::string readTarget() const { return readFile(target_); }
+  TempDir tmp_{"zu_atomic"};
   std::string dir_;
   std::string target_;
 };

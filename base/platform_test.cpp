@@ -8,21 +8,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/test_files.h"
+
 namespace {
 
-class TempDir : public ::testing::Test {
+class TempFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/zu_platform_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
+    ASSERT_FALSE(tmp_.path().empty());
+    dir_ = tmp_.path();
   }
-  void TearDown() override {
-    for (const auto& f : created_) std::remove(f.c_str());
-    rmdir(dir_.c_str());
-  }
+  TempDir tmp_{"zu_platform"};
   std::string dir_;
-  std::set<std::string> created_;
+  std::set<std::string> created_;  // every temporary file made so far, to see they are unique
 };
 
 }  // namespace
@@ -76,7 +74,7 @@ TEST(Platform, LocalTimeSeamOverridesTheClock) {
   EXPECT_GE(localTimeNow().year, 2020);
 }
 
-TEST_F(TempDir, TempFilesAreUniqueEmptyAndEndInTmp) {
+TEST_F(TempFolder, TempFilesAreUniqueEmptyAndEndInTmp) {
   for (const std::string& dir : {dir_, dir_ + "/"}) {
     for (int i = 0; i < 20; ++i) {
       const std::string path = createUniqueTempFile(dir);
@@ -92,28 +90,23 @@ TEST_F(TempDir, TempFilesAreUniqueEmptyAndEndInTmp) {
   }
 }
 
-TEST_F(TempDir, TempFileInMissingFolderFails) {
+TEST_F(TempFolder, TempFileInMissingFolderFails) {
   EXPECT_EQ(createUniqueTempFile(dir_ + "/missing"), "");
 }
 
-TEST_F(TempDir, FileExistsIsFalseForFoldersAndMissingFiles) {
+TEST_F(TempFolder, FileExistsIsFalseForFoldersAndMissingFiles) {
   const std::string path = createUniqueTempFile(dir_);
-  created_.insert(path);
   EXPECT_TRUE(fileExists(path));
   EXPECT_FALSE(fileExists(dir_));
   EXPECT_FALSE(fileExists(dir_ + "/missing"));
 }
 
-TEST_F(TempDir, ReadFileBytesTakesTheWholeFileWithinItsLimit) {
+TEST_F(TempFolder, ReadFileBytesTakesTheWholeFileWithinItsLimit) {
   const std::string path = dir_ + "/bytes.bin";
-  created_.insert(path);
   std::string content(70000, 'x');
   content[5] = '\0';
   content += "\r\n\x1A" "end";
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(content.data(), 1, content.size(), f);
-  std::fclose(f);
+  writeFile(path, content);
 
   std::string bytes;
   EXPECT_TRUE(readFileBytes(path, bytes));
@@ -125,9 +118,8 @@ TEST_F(TempDir, ReadFileBytesTakesTheWholeFileWithinItsLimit) {
   EXPECT_FALSE(readFileBytes(dir_, bytes));  // a folder opens but cannot be read
 }
 
-TEST_F(TempDir, ReadOpenFileBytesStartsFromTheBeginning) {
+TEST_F(TempFolder, ReadOpenFileBytesStartsFromTheBeginning) {
   const std::string path = dir_ + "/open.bin";
-  created_.insert(path);
   std::FILE* f = std::fopen(path.c_str(), "wb+");
   ASSERT_NE(f, nullptr);
   std::fputs("abc\r\ndef", f);

@@ -2,36 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "base/test_files.h"
 
 namespace {
 
 class TextFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/zu_text_file_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-  }
-  void TearDown() override {
-    std::remove(path().c_str());
-    rmdir(dir_.c_str());
+    ASSERT_FALSE(tmp_.path().empty());
+    dir_ = tmp_.path();
   }
   std::string path() const { return dir_ + "/file.txt"; }
-  void writeBytes(const std::string& bytes) {
-    std::ofstream(path(), std::ios::binary) << bytes;
-  }
-  std::string readBytes() {
-    std::ifstream in(path(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void writeBytes(const std::string& bytes) { writeFile(path(), bytes); }
+  std::string readBytes() { return readFile(path()); }
   std::vector<std::string> readLines() {
     TextFileReader reader;
     EXPECT_TRUE(reader.open(path()));
@@ -41,6 +27,7 @@ class TextFileTest : public ::testing::Test {
     EXPECT_TRUE(reader.atEnd());
     return lines;
   }
+  TempDir tmp_{"zu_text_file"};
   std::string dir_;
 };
 

@@ -3,32 +3,19 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "base/cp932.h"
 #include "base/platform.h"
+#include "base/test_files.h"
 #include "data/call_history.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "data/user_info.h"
 
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string fixture(const std::string& name) {
   return readFile(std::string(ZU_TESTDATA_DIR) + "/" + name);
@@ -54,13 +41,11 @@ protected:
     initProcessState();
     initSystemData();
     setLocalTimeForTesting(LocalTime{2024, 1, 2, 3, 4, 5});
-    char pattern[] = "/tmp/zu_history_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
+    ASSERT_FALSE(m_tmp.path().empty());
+    m_dir = m_tmp.path();
   }
   void TearDown() override {
     setLocalTimeForTesting(std::nullopt);
-    std::system(("rm -rf '" + m_dir + "'").c_str());
   }
   std::string path(const std::string& name) const { return m_dir + "/" + name; }
 
@@ -131,6 +116,7 @@ protected:
     storeExternalCallRecord(9, b);
   }
 
+  TempDir m_tmp{"zu_history"};
   std::string m_dir;
 };
 

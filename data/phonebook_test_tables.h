@@ -1,6 +1,6 @@
 // Test support for the phonebook file tests (header only, included by tests alone): the tables
 // the byte-exact fixtures of data/testdata were written for (make_phonebook_fixtures.py), a full
-// random table for round trips, and small file helpers.
+// random table for round trips, and small file helpers (with those of base/test_files.h).
 #pragma once
 
 #include <unistd.h>
@@ -21,6 +21,7 @@
 #include "base/cp932.h"
 #include "base/fixed_field.h"
 #include "base/platform.h"
+#include "base/test_files.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
@@ -29,46 +30,13 @@ namespace phonebook_test {
 
 inline std::string cp(std::string_view utf8) { return utf8ToCp932(utf8); }
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using ::readFile;
+using ::TempDir;
+using ::writeFile;
 
 inline std::string fixture(const std::string& name) {
   return readFile(std::string(ZU_SOURCE_DIR) + "/data/testdata/" + name);
 }
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zu-test-XXXXXX").string();
-    m_path = mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return m_path; }
-  std::string file(const std::string& name) const { return m_path + "/" + name; }
-  std::vector<std::string> names() const {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(m_path)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-  }
-
- private:
-  std::string m_path;
-};
 
 // Points exchangeDirectory / exchangeFileName at dir/name for as long as the object lives.
 class ExchangePath {

@@ -4,28 +4,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
+
+#include "base/test_files.h"
 
 namespace {
 
 class XmlAccessTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zu_xml_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
+    ASSERT_FALSE(m_tmp.path().empty());
+    m_dir = m_tmp.path();
   }
-  void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
 
   std::string write(const std::string& name, const std::string& bytes) {
     std::string path = m_dir + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
+    writeFile(path, bytes);
     return path;
   }
 
+  TempDir m_tmp{"zu_xml"};
   std::string m_dir;
 };
 
@@ -62,7 +60,7 @@ TEST_F(XmlAccessTest, PathLongerThan260BytesFailsEvenWhenTheFileExists) {
   }
   std::string path = dir + "/long-name-document.xml";
   ASSERT_GT(path.size(), 260u);
-  std::ofstream(path, std::ios::binary) << "<root/>";
+  writeFile(path, "<root/>");
   CXMLAccess xml;
   EXPECT_FALSE(xml.Load(path));
 }

@@ -10,11 +10,11 @@
 #include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/cp932.h"
+#include "base/test_files.h"
 #include "data/exchange_files.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
@@ -29,13 +29,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::set<std::string> filesIn(const std::string& dir) {
     std::set<std::string> names;

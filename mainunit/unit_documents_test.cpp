@@ -9,10 +9,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/cp932.h"
+#include "base/test_files.h"
 #include "data/call_history.h"
 #include "data/exchange_files.h"
 #include "data/history_files.h"
@@ -28,34 +27,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeFile(const fs::path& p, std::string_view bytes) {
-  std::ofstream out(p, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 class UnitDocumentsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     initProcessState();
     initSystemData();
-    m_dir = fs::temp_directory_path() / ("zu-unit-docs-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
+    ASSERT_FALSE(m_tmp.path().empty());
+    m_dir = m_tmp.path();
     m_dirText = m_dir.string() + "/";
     exchangeDirectory = m_dirText.c_str();
   }
   void TearDown() override {
     exchangeDirectory = "";
     exchangeFileName = "";
-    fs::remove_all(m_dir);
   }
 
   // What the tool does with a downloaded document: the user-information line (and an empty line
@@ -108,6 +92,7 @@ class UnitDocumentsTest : public ::testing::Test {
             std::to_string(f.displayMode), t1, t2};
   }
 
+  TempDir m_tmp{"zu-unit-docs"};
   fs::path m_dir;
   std::string m_dirText;
   MainUnitTables m_unit = seededMainUnitTables();
