@@ -31,6 +31,7 @@
 #include "data/exchange_files.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
+#include "link/link_test_support.h"
 #include "link/link_timing.h"
 #include "link/tcp_file_transfer.h"
 #include "mainunit/simulator.h"
@@ -56,32 +57,6 @@ constexpr double kDownloadEndWaits = 10 * 0.200;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// A free port on 127.0.0.1 with the four after it free too.
-int freePorts() {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof a;
-        ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-        ::close(s);
-        const int first = ntohs(a.sin_port);
-        bool free = first + 5 < 65535;
-        for (int i = 0; i < 5 && free; ++i) {
-            const int t = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in b = a;
-            b.sin_addr.s_addr = htonl(INADDR_ANY);
-            b.sin_port = htons(static_cast<std::uint16_t>(first + i));
-            free = ::bind(t, reinterpret_cast<sockaddr*>(&b), sizeof b) == 0;
-            ::close(t);
-        }
-        if (free) return first;
-    }
-    return 0;
-}
-
 struct Bench {
     ScriptedUi ui;
     std::string workDir;
@@ -106,7 +81,7 @@ struct Bench {
         if (::mkdtemp(dir) == nullptr) return false;
         workDir = dir;
         dirText = workDir + "/";
-        const int toolPort = freePorts();
+        const int toolPort = freeLoopbackPorts(5);
         SimulatorOptions o;
         o.listenAddress = "127.0.0.2";
         o.port = 0;

@@ -3,7 +3,6 @@
 // exactly the message of its failure (or none), leaves no key and no temporary file behind and
 // ends within its time-outs.
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -29,6 +28,7 @@
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
+#include "link/simulator_transfer_test.h"
 #include "link/tcp_file_transfer.h"
 #include "mainunit/simulator.h"
 #include "ui/scripted/scripted_ui.h"
@@ -41,81 +41,18 @@ using namespace std::chrono_literals;
 
 constexpr const char* kTimeOut = "主装置との接続がタイムアウトしました。";
 
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string n = e->d_name;
-            if (n != "." && n != "..") names.insert(n);
-        }
-        ::closedir(d);
-    }
-    return names;
-}
-
-void removeTree(const std::string& path) {
-    struct stat st{};
-    if (::lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-        for (const auto& n : filesIn(path)) removeTree(path + "/" + n);
-        ::rmdir(path.c_str());
-    } else {
-        std::remove(path.c_str());
-    }
-}
-
 enum class Entry { ReadPhonebook, ReadCallHistory, ReadRestrictions, WritePhonebook, WriteRestrictions };
 
-class TransferFailure : public ::testing::Test {
+class TransferFailure : public SimulatorTransferTest {
 protected:
-    static void SetUpTestSuite() {
-        SimulatorOptions o;
-        o.listenAddress = "127.0.0.2";
-        o.port = 0;  // a free port, see unit_->port()
-        o.pacing = false;
-        o.dataDir = "";
-        toolPort_ = freeLoopbackPorts(5);
-        ASSERT_NE(toolPort_, 0);
-        o.toolPortFirst = toolPort_;
-        o.ioTimeoutMs = 3000;
-        o.logToStderr = std::getenv("ZU_SIM_LOG") != nullptr;
-        unit_ = new MainUnitSimulator(o);
-        ASSERT_TRUE(unit_->start());
-        baseOptions_ = o;
-    }
-    static void TearDownTestSuite() {
-        delete unit_;
-        unit_ = nullptr;
-    }
+    TransferFailure() : SimulatorTransferTest(1500ms, "zu-link-fail") {}
 
-    void SetUp() override {
-        ASSERT_NE(unit_, nullptr);
-        initProcessState();
-        initSystemData();
-        useTestTiming(1500ms);
-        unit_->setOptions(baseOptions_);
-        char dir[] = "/tmp/zu-link-fail-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        workDir_ = dir;
-        transfer_.SetHost("127.0.0.2", unit_->port());
-        transfer_.SetPassword("7351");
-        transfer_.SetWorkDir(workDir_.c_str());
-        transfer_.SetListenPort(toolPort_);
-        transfer_.SetListenAddress("127.0.0.1");
-        sessionsBefore_ = unit_->sessionCount();
-    }
     void TearDown() override {
         // The next test starts with the simulator idle.
         if (expectSession_) unit_->waitForSessions(sessionsBefore_ + 1, 10s);
-        removeTree(workDir_);
-        resetLinkTiming();
+        SimulatorTransferTest::TearDown();
     }
 
-    void setOptions(const std::function<void(SimulatorOptions&)>& change) {
-        SimulatorOptions o = baseOptions_;
-        change(o);
-        unit_->setOptions(o);
-    }
     void setFault(SimulatorFault fault, SimulatorStep step, int occurrence = 1) {
         setOptions([&](SimulatorOptions& o) { o.fault = {fault, step, occurrence}; });
     }
@@ -167,7 +104,7 @@ protected:
             EXPECT_EQ(messages[0].owner, static_cast<HWND>(&progress_));
         }
         EXPECT_EQ(keyHandle.load(), 0);
-        for (const auto& n : filesIn(workDir_ + "/Zu")) ADD_FAILURE() << "left behind: Zu/" << n;
+        for (const auto& n : entriesIn(workDir_ + "/Zu")) ADD_FAILURE() << "left behind: Zu/" << n;
         EXPECT_LT(elapsed_, 8s);
     }
     std::vector<std::string> toolHeads(const std::string& connection) {
@@ -178,21 +115,10 @@ protected:
         return out;
     }
 
-    static MainUnitSimulator* unit_;
-    static SimulatorOptions baseOptions_;
-    static int toolPort_;
-    ScriptedUi ui_;
-    ProgressProbe progress_;
-    CTCPFileTransfer transfer_{nullptr};
-    std::string workDir_, dirText_;
-    int sessionsBefore_ = 0;
+    std::string dirText_;
     bool expectSession_ = true;
     std::chrono::steady_clock::duration elapsed_{};
 };
-
-MainUnitSimulator* TransferFailure::unit_ = nullptr;
-SimulatorOptions TransferFailure::baseOptions_;
-int TransferFailure::toolPort_ = 0;
 
 // ---- the simulator's faults, one row each ----
 
@@ -422,7 +348,7 @@ public:
     explicit DescriptorLimit(int spare) {
         ::getrlimit(RLIMIT_NOFILE, &saved_);
         int highest = 0;
-        for (const auto& n : filesIn("/proc/self/fd")) highest = std::max(highest, std::atoi(n.c_str()));
+        for (const auto& n : entriesIn("/proc/self/fd")) highest = std::max(highest, std::atoi(n.c_str()));
         for (;;) {
             const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
             if (fd < 0) break;
@@ -502,7 +428,7 @@ TEST_F(TransferFailure, WorkFolderTooLongForItsTemporaryFilesGetsNoStrayFolder) 
     transfer_.SetWorkDir(deep.c_str());
     EXPECT_EQ(run(Entry::ReadPhonebook), -1);
     expectFailure("受信データファイルの作成に失敗しました。");
-    EXPECT_TRUE(filesIn(deep).empty());
+    EXPECT_TRUE(entriesIn(deep).empty());
 }
 
 TEST_F(TransferFailure, WorkFileThatCannotBeWritten) {

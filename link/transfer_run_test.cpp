@@ -1,5 +1,4 @@
 // End-to-end runs of every entry point against the main-unit simulator, pacing off.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
+#include "link/simulator_transfer_test.h"
 #include "link/tcp_file_transfer.h"
 #include "link/transfer_names.h"
 #include "mainunit/simulator.h"
@@ -29,26 +29,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string n = e->d_name;
-            struct stat st{};
-            if (::stat((dir + "/" + n).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.insert(n);
-        }
-        ::closedir(d);
-    }
-    return names;
-}
-
-void removeTree(const std::string& dir) {
-    for (const auto& n : filesIn(dir + "/Zu")) std::remove((dir + "/Zu/" + n).c_str());
-    ::rmdir((dir + "/Zu").c_str());
-    for (const auto& n : filesIn(dir)) std::remove((dir + "/" + n).c_str());
-    ::rmdir(dir.c_str());
-}
 
 std::string field(const char* text, std::size_t size) { return std::string(text, strnlen(text, size)); }
 
@@ -61,53 +41,12 @@ bool looksLikeUserInfoLine(std::string_view bytes) {
            bytes[112] == ',' && bytes[185] == ',' && bytes.substr(190, 2) == "\r\n";
 }
 
-class TransferRun : public ::testing::Test {
+class TransferRun : public SimulatorTransferTest {
 protected:
-    static void SetUpTestSuite() {
-        SimulatorOptions o;
-        o.listenAddress = "127.0.0.2";
-        o.port = 0;  // a free port, see unit_->port()
-        o.pacing = false;
-        o.dataDir = "";
-        toolPort_ = freeLoopbackPorts(5);
-        ASSERT_NE(toolPort_, 0);
-        o.toolPortFirst = toolPort_;
-        o.ioTimeoutMs = 3000;
-        o.logToStderr = std::getenv("ZU_SIM_LOG") != nullptr;
-        unit_ = new MainUnitSimulator(o);
-        ASSERT_TRUE(unit_->start());
-        baseOptions_ = o;
-    }
-    static void TearDownTestSuite() {
-        delete unit_;
-        unit_ = nullptr;
-    }
-
-    void SetUp() override {
-        ASSERT_NE(unit_, nullptr);
-        initProcessState();
-        initSystemData();
-        useTestTiming(2000ms);
-        unit_->setOptions(baseOptions_);
-        char dir[] = "/tmp/zu-link-run-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        workDir_ = dir;
-        transfer_.SetHost("127.0.0.2", unit_->port());
-        transfer_.SetPassword("7351");
-        transfer_.SetWorkDir(workDir_.c_str());
-        transfer_.SetListenPort(toolPort_);
-        transfer_.SetListenAddress("127.0.0.1");
-        sessionsBefore_ = unit_->sessionCount();
-    }
-    void TearDown() override {
-        removeTree(workDir_);
-        resetLinkTiming();
-    }
+    TransferRun() : SimulatorTransferTest(2000ms, "zu-link-run") {}
 
     void setFirmware(const std::string& fw) {
-        SimulatorOptions o = baseOptions_;
-        o.fwVer = fw;
-        unit_->setOptions(o);
+        setOptions([&](SimulatorOptions& o) { o.fwVer = fw; });
     }
     // The session the last run talked to, once the simulator has finished it.
     SimulatorSession session() {
@@ -149,26 +88,15 @@ protected:
         }
     }
 
-    static MainUnitSimulator* unit_;
-    static SimulatorOptions baseOptions_;
-    static int toolPort_;
-    ScriptedUi ui_;
-    ProgressProbe progress_;
-    CTCPFileTransfer transfer_{nullptr};
-    std::string workDir_, dirText_, nameText_;
-    int sessionsBefore_ = 0;
+    std::string dirText_, nameText_;
 };
-
-MainUnitSimulator* TransferRun::unit_ = nullptr;
-SimulatorOptions TransferRun::baseOptions_;
-int TransferRun::toolPort_ = 0;
 
 TEST_F(TransferRun, ReadPhonebookFromFirmware4LeavesTheTenColumnFamily) {
     ASSERT_EQ(transfer_.ReadPhonebook(), 0);
     EXPECT_TRUE(ui_.messages().empty());
     EXPECT_EQ(sysTanfMode, 1);
-    EXPECT_EQ(filesIn(workDir_), (std::set<std::string>{"naisen.txt", "usertkbn.txt", "sys-tanf.txt"}));
-    EXPECT_TRUE(filesIn(workDir_ + "/Zu").empty());
+    EXPECT_EQ(regularFilesIn(workDir_), (std::set<std::string>{"naisen.txt", "usertkbn.txt", "sys-tanf.txt"}));
+    EXPECT_TRUE(regularFilesIn(workDir_ + "/Zu").empty());
 
     const std::string tanf = readFile(workDir_ + "/sys-tanf.txt");
     EXPECT_TRUE(looksLikeUserInfoLine(tanf));
@@ -202,7 +130,7 @@ TEST_F(TransferRun, ReadPhonebookFromFirmware3LeavesTheSevenColumnFamily) {
     sysTanfMode = 1;
     ASSERT_EQ(transfer_.ReadPhonebook(), 0);
     EXPECT_EQ(sysTanfMode, 0);
-    EXPECT_EQ(filesIn(workDir_), (std::set<std::string>{"naisen.txt", "sys-tan.txt"}));
+    EXPECT_EQ(regularFilesIn(workDir_), (std::set<std::string>{"naisen.txt", "sys-tan.txt"}));
     ASSERT_EQ(readWorkFile(1, "sys-tan.txt"), 0);
     expectSpeedDialMatchesUnit({0, 777, 9999});
     EXPECT_EQ(session().listedFiles, (std::vector<std::string>{"naisen.txt", "sys-tan.txt"}));
@@ -212,12 +140,12 @@ TEST_F(TransferRun, MissingFirmwareVersionCountsAsBelowFour) {
     setFirmware("");
     ASSERT_EQ(transfer_.ReadPhonebook(), 0);
     EXPECT_EQ(sysTanfMode, 0);
-    EXPECT_EQ(filesIn(workDir_), (std::set<std::string>{"naisen.txt", "sys-tan.txt"}));
+    EXPECT_EQ(regularFilesIn(workDir_), (std::set<std::string>{"naisen.txt", "sys-tan.txt"}));
 }
 
 TEST_F(TransferRun, ReadCallHistoryLeavesBothHistoriesAndNoTyaklog) {
     ASSERT_EQ(transfer_.ReadCallHistory(), 0);
-    EXPECT_EQ(filesIn(workDir_), (std::set<std::string>{"naityaklog.txt", "gaityaklog.txt"}));
+    EXPECT_EQ(regularFilesIn(workDir_), (std::set<std::string>{"naityaklog.txt", "gaityaklog.txt"}));
     for (const char* name : {"naityaklog.txt", "gaityaklog.txt"}) {
         const std::string bytes = readFile(workDir_ + "/" + name);
         EXPECT_TRUE(looksLikeUserInfoLine(bytes)) << name;
@@ -229,7 +157,7 @@ TEST_F(TransferRun, ReadCallHistoryLeavesBothHistoriesAndNoTyaklog) {
 
 TEST_F(TransferRun, ReadRestrictionNumbersLeavesTheRestrictionFile) {
     ASSERT_EQ(transfer_.ReadRestrictionNumbers(), 0);
-    EXPECT_EQ(filesIn(workDir_), (std::set<std::string>{"hkiseino.txt"}));
+    EXPECT_EQ(regularFilesIn(workDir_), (std::set<std::string>{"hkiseino.txt"}));
     const std::string bytes = readFile(workDir_ + "/hkiseino.txt");
     EXPECT_TRUE(looksLikeUserInfoLine(bytes));
     // Every stored number of the unit appears in the file.
@@ -419,14 +347,14 @@ TEST_F(TransferRun, ASecondRunAfterAFailedOneSucceedsAndLeftoversAreGone) {
     unit_->setOptions(busy);
     EXPECT_EQ(transfer_.ReadCallHistory(), -1);
     EXPECT_EQ(ui_.lastMessage().text, "主装置使用中です。");
-    EXPECT_EQ(filesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
+    EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
     EXPECT_EQ(keyHandle.load(), 0);
 
     ASSERT_TRUE(unit_->waitForSessions(sessionsBefore_ + 1, 5s));
     sessionsBefore_ = unit_->sessionCount();
     unit_->setOptions(baseOptions_);
     EXPECT_EQ(transfer_.ReadCallHistory(), 0);
-    EXPECT_EQ(filesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
+    EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
     EXPECT_EQ(keyHandle.load(), 0);
 }
 
