@@ -25,23 +25,6 @@ std::string& restrictionPath() {
   return path;
 }
 
-// exchangeDirectory and exchangeFileName point into these while they name the chosen file.
-std::string& exchangeDirectoryText() {
-  static std::string text;
-  return text;
-}
-std::string& exchangeFileNameText() {
-  static std::string text;
-  return text;
-}
-
-void pointExchangePathAt(const std::string& path) {
-  exchangeDirectoryText() = directoryOf(path);
-  exchangeFileNameText() = fileNameOf(path);
-  exchangeDirectory = exchangeDirectoryText().c_str();
-  exchangeFileName = exchangeFileNameText().c_str();
-}
-
 bool opensForReading(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;

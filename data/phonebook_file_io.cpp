@@ -12,17 +12,6 @@
 
 namespace {
 
-// The strings exchangeDirectory and exchangeFileName point at.
-std::string g_exchangeDirectory;
-std::string g_exchangeFileName;
-
-void pointExchangeAt(const std::string& path) {
-  g_exchangeDirectory = directoryOf(path);
-  g_exchangeFileName = fileNameOf(path);
-  exchangeDirectory = g_exchangeDirectory.c_str();
-  exchangeFileName = g_exchangeFileName.c_str();
-}
-
 bool hasExtension(const std::string& path, std::string_view extension) {
   return lowerAscii(extensionOf(path)) == extension;
 }
@@ -98,12 +87,12 @@ PhonebookFileResult loadPhonebookData(const std::string& path, int kind) {
   setSpeedDialFormFor(path, kind, csv);
   PhonebookFileResult result;
   if (csv) {
-    pointExchangeAt(path);
+    pointExchangePathAt(path);
     result = readIntoTables(kind);
   } else {
     result = loadTaggedFile(path, kind);
   }
-  pointExchangeAt(path);
+  pointExchangePathAt(path);
   return result;
 }
 
@@ -113,11 +102,11 @@ PhonebookFileResult savePhonebookData(const std::string& path, int kind) {
   setSpeedDialFormFor(path, kind, csv);
   PhonebookFileResult result = PhonebookFileResult::Done;
   if (csv) {
-    pointExchangeAt(path);
+    pointExchangePathAt(path);
     if (writeExchangeFile(exchangeKindOf(kind)) != kExchangeDone) result = PhonebookFileResult::SaveError;
   } else {
     result = saveTaggedFile(path, kind);
   }
-  pointExchangeAt(path);
+  pointExchangePathAt(path);
   return result;
 }

@@ -6,8 +6,8 @@
 // (.zud8 speed dial in the 10-column form, .zud3 in the 7-column form, .zud4, .zud9). The tables
 // are touched only through readExchangeFile and writeExchangeFile.
 //
-// Both leave exchangeDirectory and exchangeFileName pointing at the chosen file (the strings
-// live in this module until the next call). A tagged file is read and written through its
+// Both leave exchangeDirectory and exchangeFileName pointing at the chosen file
+// (pointExchangePathAt). A tagged file is read and written through its
 // exchange-file text held in memory, so no file but the chosen one is ever created or touched.
 // A save replaces its target atomically.
 #pragma once

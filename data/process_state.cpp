@@ -2,6 +2,16 @@
 
 #include <cstring>
 
+#include "base/platform.h"
+
+namespace {
+
+// The texts exchangeDirectory and exchangeFileName point at after pointExchangePathAt.
+std::string g_exchangeDirectory;
+std::string g_exchangeFileName;
+
+}  // namespace
+
 char startDirectory[261];
 std::uint8_t memoryMode = 1;
 std::int32_t duplicateCheck = 1;
@@ -14,6 +24,13 @@ std::int32_t sysTanfMode;
 const char* exchangeDirectory = "";
 const char* exchangeFileName = "";
 std::int32_t speedDialPass;
+
+void pointExchangePathAt(const std::string& path) {
+  g_exchangeDirectory = directoryOf(path);
+  g_exchangeFileName = fileNameOf(path);
+  exchangeDirectory = g_exchangeDirectory.c_str();
+  exchangeFileName = g_exchangeFileName.c_str();
+}
 
 std::mutex& tableLock() {
   static std::mutex lock;

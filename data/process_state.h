@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 // The current directory at start-up, without a trailing slash.
 extern char startDirectory[261];
@@ -31,6 +32,9 @@ extern std::int32_t sysTanfMode;
 extern const char* exchangeDirectory;
 // Name of that file within exchangeDirectory.
 extern const char* exchangeFileName;
+// Points exchangeDirectory at the folder part of `path` (with its '/') and exchangeFileName at its
+// file name. The texts are kept here until the next call.
+void pointExchangePathAt(const std::string& path);
 // 1 while the exchange-file reader or writer handles the speed-dial file of the main unit.
 extern std::int32_t speedDialPass;
 
