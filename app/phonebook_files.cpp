@@ -1,6 +1,5 @@
 #include "app/phonebook_files.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -59,19 +58,6 @@ class PhonebookFileOperation {
   bool m_closeEnabled = true;
   bool m_active = true;
 };
-
-bool opensForReading(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
-}
-
-bool hasRoomFor(int kind, const std::string& path) {
-  const std::string dir = directoryOf(path);
-  const std::optional<std::uint64_t> free = freeDiskSpace(dir.empty() ? "." : dir);
-  return !free || *free >= phonebookSaveSpaceNeeded(kind);
-}
 
 void reportResult(CDialog* owner, PhonebookFileResult result) {
   using namespace menu_file_text;
@@ -139,7 +125,7 @@ void savePhonebookFile(CDialog* owner) {
     showMenuFileError(owner, kCannotOpen, kCannotOpenCaption);
     return;
   }
-  if (!hasRoomFor(kind, path)) {
+  if (!hasRoomToSave(path, phonebookSaveSpaceNeeded(kind))) {
     showMenuFileError(owner, kNoSpace, kErrorCaption);
     return;
   }

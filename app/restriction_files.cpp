@@ -25,6 +25,8 @@ std::string& restrictionPath() {
   return path;
 }
 
+}  // namespace
+
 bool opensForReading(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
@@ -32,13 +34,11 @@ bool opensForReading(const std::string& path) {
   return true;
 }
 
-bool hasRoomToSave(const std::string& path) {
-  std::string dir = directoryOf(path);
-  std::optional<std::uint64_t> free = freeDiskSpace(dir.empty() ? "." : dir);
-  return !free || *free >= kRestrictionSaveFreeSpace;
+bool hasRoomToSave(const std::string& path, std::uint64_t bytes) {
+  const std::string dir = directoryOf(path);
+  const std::optional<std::uint64_t> free = freeDiskSpace(dir.empty() ? "." : dir);
+  return !free || *free >= bytes;
 }
-
-}  // namespace
 
 MenuFileOperation::MenuFileOperation(CDialog* menu, int pressedButton)
     : m_menu(menu), m_pressedButton(pressedButton) {
@@ -128,7 +128,7 @@ void saveRestrictionFile(CDialog* menu) {
   std::string path = chooseFileToSave(menu, kRestrictionExt, kRestrictionFilter);
   if (path.empty()) return;
   restrictionPath() = path;
-  if (!hasRoomToSave(path)) {
+  if (!hasRoomToSave(path, kRestrictionSaveFreeSpace)) {
     showMenuFileError(menu, kNoSpace, kErrorCaption);
     return;
   }

@@ -8,6 +8,7 @@
 // dialogs and messages are then shown without an owner. Runs on the user-interface thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class CDialog;
@@ -57,6 +58,13 @@ constexpr const char* kSaveError = "\nファイルデータ保存エラー発生
 constexpr const char* kNoSpace = "\n空き容量が不足しています。\n";
 constexpr const char* kErrorCaption = "エラー";
 }  // namespace menu_file_text
+
+// True when the file at `path` opens for reading now.
+bool opensForReading(const std::string& path);
+
+// False only when the volume that holds `path` is known to have fewer than `bytes` free bytes
+// (a volume that cannot be examined does not stop a save).
+bool hasRoomToSave(const std::string& path, std::uint64_t bytes);
 
 // Shows an error message owned by the menu (exclamation icon).
 void showMenuFileError(CDialog* menu, const char* text, const char* caption);
