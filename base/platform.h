@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -42,6 +43,10 @@ struct LocalTime {
 
 // The local wall-clock time now.
 LocalTime localTimeNow();
+
+// The date of an HTTP head for `when`, in UTC and in English whatever the locale:
+// "Tue, 05 Mar 2024 09:07:00 GMT".
+std::string httpDate(std::time_t when);
 
 // True when `path` names an existing entry that is not a directory.
 bool fileExists(const std::string& path);

@@ -129,6 +129,12 @@ TEST_F(TempFolder, ReadOpenFileBytesStartsFromTheBeginning) {
   EXPECT_EQ(readOpenFileBytes(nullptr), "");
 }
 
+TEST(Platform, HttpDateIsUtcInEnglish) {
+  EXPECT_EQ(httpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
+  EXPECT_EQ(httpDate(1709629620), "Tue, 05 Mar 2024 09:07:00 GMT");
+  EXPECT_EQ(httpDate(951782400), "Tue, 29 Feb 2000 00:00:00 GMT");
+}
+
 TEST(PathParts, FolderNameAndExtension) {
   EXPECT_EQ(directoryOf("/a/b/c.zud8"), "/a/b/");
   EXPECT_EQ(fileNameOf("/a/b/c.zud8"), "c.zud8");

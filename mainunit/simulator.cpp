@@ -13,6 +13,7 @@
 #include <set>
 
 #include "base/ascii_text.h"
+#include "base/platform.h"
 #include "mainunit/unit_documents.h"
 #include "mainunit/unit_link.h"
 #include "vaultline/vaultline.h"
@@ -23,20 +24,6 @@ constexpr std::size_t kLongestBody = 256u << 20;  // refuse to take a body large
 constexpr int kLongHeaderBytes = 5000;
 
 // ---- small texts ----------------------------------------------------------------------------
-
-std::string httpDate() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  ::gmtime_r(&now, &tm);
-  static const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  char text[64];
-  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday % 7],
-                tm.tm_mday, kMonths[tm.tm_mon % 12], tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
-                tm.tm_sec);
-  return text;
-}
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -350,7 +337,7 @@ std::string Session::answerHead(const std::string& status, const std::string* co
                                 std::string_view title, bool longHeader) const {
   std::string head = status + "\r\n";
   head += "Server: ZuMainUnit/" + (m_options.fwVer.empty() ? std::string("1.0") : m_options.fwVer) + "\r\n";
-  head += "Date: " + httpDate() + "\r\n";
+  head += "Date: " + httpDate(std::time(nullptr)) + "\r\n";
   head += "Connection: Keep-Alive\r\n";
   if (contentLength) head += "Content-Length: " + *contentLength + "\r\n";
   head += "Title: " + std::string(title) + "\r\n";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/ascii_text.h"
+#include "base/platform.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
 #include "link/encode.h"
@@ -24,20 +25,6 @@ namespace {
 constexpr std::size_t kMaxPathLength = 259;
 
 bool contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
-
-const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-// "%a, %d %b %Y %H:%M:%S GMT" of `now` in UTC, whatever the locale.
-std::string httpDate(std::time_t now) {
-  std::tm t{};
-  gmtime_r(&now, &t);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[t.tm_wday % 7], t.tm_mday,
-                kMonths[t.tm_mon % 12], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
-  return buf;
-}
 
 // A character that may stand as it is inside the script string of the reload URL.
 bool urlSafe(unsigned char c) {
