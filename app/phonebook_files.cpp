@@ -116,15 +116,9 @@ void savePhonebookFile(CDialog* owner) {
   using namespace menu_file_text;
   const int kind = fileKind;
   if (kind < 1 || kind > 3) return;
-  CFileDialog dialog(false, phonebookFileExtension(kind), nullptr, kFileDialogFlags,
-                     phonebookFileFilter(kind), owner);
-  dialog.SetTitle(kSaveTitle);
-  if (dialog.DoModal() != IDOK) return;
-  const std::string path = dialog.GetPathName();
-  if (path.empty() || fileNameOf(path).empty()) {
-    showMenuFileError(owner, kCannotOpen, kCannotOpenCaption);
-    return;
-  }
+  const std::string path =
+      chooseFileToSave(owner, phonebookFileExtension(kind), phonebookFileFilter(kind));
+  if (path.empty()) return;
   if (!hasRoomToSave(path, phonebookSaveSpaceNeeded(kind))) {
     showMenuFileError(owner, kNoSpace, kErrorCaption);
     return;
