@@ -8,12 +8,6 @@ void copyFixedField(char* dst, std::size_t width, std::string_view src) {
   std::memset(dst + n, 0, width - n);
 }
 
-std::string_view fixedFieldText(const char* field, std::size_t width) {
-  const void* nul = std::memchr(field, 0, width);
-  const std::size_t n = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width;
-  return {field, n};
-}
-
 void copyFixedFieldFrom(char* dst, const char* src, std::size_t width) {
   copyFixedField(dst, width, fixedFieldText(src, width));
 }

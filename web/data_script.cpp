@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/cp932.h"
+#include "base/fixed_field.h"
 #include "base/sjis.h"
 #include "data/call_history.h"
 #include "data/phonebook_tables.h"
@@ -164,8 +165,6 @@ const HistoryLabels& historyLabels() {
   return labels;
 }
 
-std::string_view fieldText(const char* field, std::size_t width) { return {field, strnlen(field, width)}; }
-
 // The values of one record, read once per name prefix and handed out one sub-field at a time.
 class RecordValues {
  public:
@@ -189,12 +188,12 @@ class RecordValues {
       case Family::Extension: loadExtension(index); break;
       case Family::Restriction: {
         readRestrictionEntry(index, 0, m_restriction);
-        add(fieldText(m_restriction, 24));
+        add(fixedFieldText(m_restriction, 24));
         break;
       }
       case Family::Template: {
         getTemplateMessage(index, m_template);
-        add(fieldText(m_template, 20));
+        add(fixedFieldText(m_template, 20));
         break;
       }
       case Family::InternalHistory: loadInternal(index); break;
@@ -215,12 +214,12 @@ class RecordValues {
       getSpeedDialEntry(n, m_speedDial);
     }
     const SpeedDialFields& f = m_speedDial;
-    add(fieldText(f.number, 24));
-    add(fieldText(f.name, 20));
-    add(fieldText(f.reading, 20));
-    add(fieldText(f.use, 3));
-    add(fieldText(f.speedDialGroup, 2));
-    add(fieldText(reinterpret_cast<const char*>(&f.lineGroup), 1));
+    add(fixedFieldText(f.number, 24));
+    add(fixedFieldText(f.name, 20));
+    add(fixedFieldText(f.reading, 20));
+    add(fixedFieldText(f.use, 3));
+    add(fixedFieldText(f.speedDialGroup, 2));
+    add(fixedFieldText(reinterpret_cast<const char*>(&f.lineGroup), 1));
     addNumber(f.displayMode, 1, 0);
     addNumber(f.template1, 3, 1);
     addNumber(f.template2, 3, 2);
@@ -228,9 +227,9 @@ class RecordValues {
 
   void loadExtension(int position) {
     getExtensionEntry(0, position, m_extension);
-    add(fieldText(m_extension.extensionNumber, 4));
-    add(fieldText(m_extension.name, 20));
-    add(fieldText(m_extension.reading, 20));
+    add(fixedFieldText(m_extension.extensionNumber, 4));
+    add(fixedFieldText(m_extension.name, 20));
+    add(fixedFieldText(m_extension.reading, 20));
   }
 
   void loadInternal(int number) {
@@ -249,21 +248,21 @@ class RecordValues {
       }
       group = formatNumber(r.telephoneGroup & 0x0F, 2, m_numbers[0]);
     }
-    add(fieldText(r.date, 10));
-    add(fieldText(r.time, 8));
-    add(fieldText(r.ringEndTime, 8));
-    add(fieldText(r.callerExtension, 4));
-    add(fieldText(r.callerName, 10));
+    add(fixedFieldText(r.date, 10));
+    add(fixedFieldText(r.time, 8));
+    add(fixedFieldText(r.ringEndTime, 8));
+    add(fixedFieldText(r.callerExtension, 4));
+    add(fixedFieldText(r.callerName, 10));
     add(callerLabel);
-    add(fieldText(r.calledParty, 10));
+    add(fixedFieldText(r.calledParty, 10));
     add(answerLabel);
-    add(fieldText(r.callBackParty, 10));
-    add(fieldText(r.answeringParty, 10));
+    add(fixedFieldText(r.callBackParty, 10));
+    add(fixedFieldText(r.answeringParty, 10));
     add(answererLabel);
-    add(fieldText(r.callEndTime, 8));
-    add(fieldText(r.duration, 8));
+    add(fixedFieldText(r.callEndTime, 8));
+    add(fixedFieldText(r.duration, 8));
     add(group);
-    add(fieldText(r.reasonCode, 2));
+    add(fixedFieldText(r.reasonCode, 2));
   }
 
   void loadExternal(int number) {
@@ -272,17 +271,17 @@ class RecordValues {
     const ExternalCallRecord& r = m_external;
     std::string_view answerLabel;
     if (r.date[0] != '\0') answerLabel = r.answerType != 0 ? l.answered : l.notAnswered;
-    add(fieldText(r.date, 10));
-    add(fieldText(r.time, 8));
-    add(fieldText(r.ringEndTime, 8));
-    add(fieldText(r.callerNumber, 16));
-    add(fieldText(r.callerName, 20));
+    add(fixedFieldText(r.date, 10));
+    add(fixedFieldText(r.time, 8));
+    add(fixedFieldText(r.ringEndTime, 8));
+    add(fixedFieldText(r.callerNumber, 16));
+    add(fixedFieldText(r.callerName, 20));
     add(answerLabel);
-    add(fieldText(r.callBackParty, 10));
-    add(fieldText(r.answeringParty, 10));
-    add(fieldText(r.callEndTime, 8));
-    add(fieldText(r.duration, 8));
-    add(fieldText(r.telephoneGroup, 2));
+    add(fixedFieldText(r.callBackParty, 10));
+    add(fixedFieldText(r.answeringParty, 10));
+    add(fixedFieldText(r.callEndTime, 8));
+    add(fixedFieldText(r.duration, 8));
+    add(fixedFieldText(r.telephoneGroup, 2));
   }
 
   Family m_family;
