@@ -25,17 +25,12 @@ constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool startsWithDigit(std::string_view s) { return !s.empty() && isDigit(s.front()); }
 
-bool endsWith(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
 constexpr bool isDialCharacter(char c) {
   return isDigit(c) || c == '*' || c == '#' || c == 'P' || c == '-' || c == 'M';
 }
 
 std::string exchangePath() { return std::string(exchangeDirectory) + exchangeFileName; }
 
-// Appends `text` to `out` with every `from` replaced by `to`.
 // Where `from` next occurs in [src, end), or null.
 const char* findNext(const char* src, const char* end, std::string_view from) {
   while (src < end) {
@@ -345,11 +340,11 @@ char lastCharacterOfRow(std::string_view row) {
 
 // True when `header` is the column header of a kind of data other than `kind`.
 bool isOtherKindsHeader(std::string_view header, int kind) {
-  const bool speedDial = endsWith(header, kSpeedDial10Header) || endsWith(header, kSpeedDial7Header);
-  const bool extensions = endsWith(header, kExtensionHeader);
-  const bool templates = endsWith(header, kTemplateHeader);
-  const bool other = endsWith(header, kRestrictionHeader) || endsWith(header, kInternalHistoryHeader) ||
-                     endsWith(header, kExternalHistoryHeader);
+  const bool speedDial = header.ends_with(kSpeedDial10Header) || header.ends_with(kSpeedDial7Header);
+  const bool extensions = header.ends_with(kExtensionHeader);
+  const bool templates = header.ends_with(kTemplateHeader);
+  const bool other = header.ends_with(kRestrictionHeader) || header.ends_with(kInternalHistoryHeader) ||
+                     header.ends_with(kExternalHistoryHeader);
   if (kind == kExchangeSpeedDial) return extensions || templates || other;
   if (kind == kExchangeExtensions) return speedDial || templates || other;
   return speedDial || extensions || other;
@@ -367,7 +362,7 @@ void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
   if (!takeHeader(rows, kExchangeSpeedDial, summary, header)) return;
-  summary.headerRecognised = endsWith(header, kSpeedDial10Header) || endsWith(header, kSpeedDial7Header);
+  summary.headerRecognised = header.ends_with(kSpeedDial10Header) || header.ends_with(kSpeedDial7Header);
   const bool fromMainUnit = speedDialPass != 0;
   const bool tenColumns = sysTanfMode != 0;
   const int lastEntry = (memoryMode & 3) == 2 ? kSpeedDialEntries990 - 1 : kSpeedDialEntries - 1;
@@ -435,7 +430,7 @@ void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
   if (!takeHeader(rows, kExchangeExtensions, summary, header)) return;
-  summary.headerRecognised = endsWith(header, kExtensionHeader);
+  summary.headerRecognised = header.ends_with(kExtensionHeader);
   std::string_view row;
   RowFields fields;
   for (int taken = 0; rows.next(row); ++taken) {
@@ -457,7 +452,7 @@ void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
   if (!takeHeader(rows, kExchangeTemplates, summary, header)) return;
-  summary.headerRecognised = endsWith(header, kTemplateHeader);
+  summary.headerRecognised = header.ends_with(kTemplateHeader);
   std::string_view row;
   RowFields fields;
   for (int taken = 0; rows.next(row); ++taken) {
@@ -847,12 +842,6 @@ void appendConvertedElement(const CXMLElementList& elements, ElementRows kind, i
   out.append(kind == ElementRows::Restrictions ? ",\r\n" : "\r\n");
 }
 
-std::string speedDialRowsText(std::string_view rows, int sourceFlag) {
-  std::string out;
-  appendRowEnds(out, rows, sourceFlag, true);
-  return out;
-}
-
 std::string extensionRowsText(std::string_view rows, int sourceFlag) {
   std::string out;
   appendRowEnds(out, rows, sourceFlag, false);
@@ -862,12 +851,6 @@ std::string extensionRowsText(std::string_view rows, int sourceFlag) {
 std::string restrictionRowsText(std::string_view rows, int sourceFlag) {
   std::string out;
   appendRestrictionRowsText(out, rows, sourceFlag);
-  return out;
-}
-
-std::string historyRowsText(std::string_view rows, int sourceFlag) {
-  std::string out;
-  appendRowEnds(out, rows, sourceFlag, true);
   return out;
 }
 

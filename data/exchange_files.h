@@ -132,10 +132,8 @@ void appendConvertedElement(const CXMLElementList& elements, ElementRows kind, i
                             std::string& out);
 
 // The rows-text conversions the converters apply, for callers that hold the text itself.
-std::string speedDialRowsText(std::string_view rows, int sourceFlag);
 std::string extensionRowsText(std::string_view rows, int sourceFlag);
 std::string restrictionRowsText(std::string_view rows, int sourceFlag);
-std::string historyRowsText(std::string_view rows, int sourceFlag);
 // Template rows: the line ends converted as for the extension rows, then each row rebuilt so
 // that "001@text" becomes "001,text," CR LF: only the first "@" of a row is the separator.
 std::string templateRowsText(std::string_view rows, int sourceFlag);
