@@ -5,7 +5,7 @@ const { test, before, after } = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
-const { Editor, launchBrowser, shot, workFolder, save } = require('./harness');
+const { Editor, launchBrowser, shot, workFolder, removeWorkFolders, save } = require('./harness');
 
 let browser;
 let page;
@@ -18,6 +18,7 @@ before(async () => {
 after(async () => {
   Editor.killAll();
   await browser.close();
+  removeWorkFolders();
 });
 
 async function value(name) {

@@ -87,9 +87,17 @@ async function shot(page, name) {
   await page.screenshot({ path: path.join(screenshots, `${name}.png`), fullPage: false });
 }
 
-// A fresh folder for the files of one test.
+// Fresh folders for the files of the tests, removed by removeWorkFolders() when the run ends.
+const workFolders = [];
+
 function workFolder() {
-  return fs.mkdtempSync(path.join(os.tmpdir(), 'zu-edit-'));
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zu-edit-'));
+  workFolders.push(dir);
+  return dir;
+}
+
+function removeWorkFolders() {
+  for (const dir of workFolders.splice(0)) fs.rmSync(dir, { recursive: true, force: true });
 }
 
 // Submits the page's form and waits for the reloaded page to be built again.
@@ -101,4 +109,4 @@ async function save(page) {
   await page.locator('table.grid').waitFor({ timeout: 15000 });
 }
 
-module.exports = { Editor, launchBrowser, shot, workFolder, save };
+module.exports = { Editor, launchBrowser, shot, workFolder, removeWorkFolders, save };
