@@ -1,4 +1,5 @@
 #include "data/history_files.h"
+#include "data/user_info_test_line.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -26,13 +27,6 @@ void set(char (&field)[N], const std::string& utf8) {
   std::string bytes = utf8ToCp932(utf8);
   std::memset(field, 0, N);
   std::memcpy(field, bytes.data(), std::min(bytes.size(), N));
-}
-
-std::string userLine(const std::string& field1) {
-  std::string line = "202401020304," + field1;
-  line.resize(190, ' ');
-  line[37] = line[62] = line[87] = line[112] = line[185] = ',';
-  return line;
 }
 
 class HistoryFilesTest : public ::testing::Test {

@@ -1,4 +1,5 @@
 #include "data/restriction_files.h"
+#include "data/user_info_test_line.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -29,14 +30,6 @@ RestrictionEntry entry(const std::string& number) {
 }
 
 std::string numberAt(int k) { return restrictionTable[k].number; }
-
-// A user-information line as the main unit and the local files carry it (190 characters).
-std::string userLine(const std::string& field1) {
-  std::string line = "202401020304," + field1;
-  line.resize(190, ' ');
-  line[37] = line[62] = line[87] = line[112] = line[185] = ',';
-  return line;
-}
 
 class RestrictionFilesTest : public ::testing::Test {
 protected:
