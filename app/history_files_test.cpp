@@ -12,6 +12,8 @@
 #include "ui/dialog.h"
 #include "ui/scripted/scripted_ui.h"
 
+using enum ControlKind;
+
 namespace {
 
 constexpr int kLoad = 1294;

@@ -7,6 +7,8 @@
 #include "ui/dialog.h"
 #include "ui/scripted/scripted_ui.h"
 
+using enum ControlKind;
+
 using namespace phonebook_test;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "ui/window_registry.h"
 
+using enum ControlKind;
+
 namespace {
 
 // `text` cut after `limit` UTF-8 characters (0 = no limit); a continuation byte never starts a

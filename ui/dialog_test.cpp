@@ -10,6 +10,8 @@
 #include "ui/scripted/scripted_ui.h"
 #include "ui/window_registry.h"
 
+using enum ControlKind;
+
 namespace {
 
 const DialogResource kLogin{375, "ホスト名/IPアドレス・パスワード入力", {

@@ -10,6 +10,7 @@
 //       {Edit,   2550, "", {.maxLength = 64}},
 //       {Button, IDOK, "OK", {.defaultButton = true}}}};
 //
+// Files that declare resources bring the control kinds into scope with `using enum ControlKind;`.
 // Texts are UTF-8. A resource must outlive every dialog built from it (a global does).
 #pragma once
 
@@ -18,7 +19,7 @@
 
 #include "ui/win_types.h"
 
-enum ControlKind {
+enum class ControlKind {
   Static,    // a text the user cannot change
   Edit,      // a text field
   Button,    // a push button: a click is a command

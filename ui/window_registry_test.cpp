@@ -13,6 +13,8 @@
 #include "ui/message_pump.h"
 #include "ui/scripted/scripted_ui.h"
 
+using enum ControlKind;
+
 namespace {
 
 constexpr unsigned kSetPercent = WM_USER + 100;

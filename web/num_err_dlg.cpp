@@ -1,5 +1,7 @@
 #include "web/num_err_dlg.h"
 
+using enum ControlKind;
+
 const DialogResource kNumErrDlg{kNumErrDlgId, "エラー", {
     {Icon, IDC_STATIC, "", {.iconId = kNumErrDlgIcon}},
     {Static, kNumErrDlgMessage, "", {.centered = true, .multiline = true}},

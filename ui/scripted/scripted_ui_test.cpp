@@ -14,6 +14,8 @@
 #include "ui/cursor.h"
 #include "ui/message_box.h"
 
+using enum ControlKind;
+
 namespace {
 
 class ScriptedUiTest : public ::testing::Test {
