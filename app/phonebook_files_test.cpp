@@ -2,22 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "app/file_select_dlg.h"
 #include "data/phonebook_file_io.h"
 #include "data/phonebook_test_tables.h"
 #include "ui/dialog.h"
 #include "ui/scripted/scripted_ui.h"
 
-using enum ControlKind;
-
 using namespace phonebook_test;
 
 namespace {
-
-const DialogResource kChooser{378, "ファイル選択", {
-    {Button, 2554, "電話帳ファイル"},
-    {Button, 2555, "内線電話帳ファイル"},
-    {Button, 2556, "付加情報定型文ファイル"},
-    {Button, IDCANCEL, "キャンセル"}}};
 
 // ScriptedUi that also keeps every enable change of a control and of the Close command.
 class RecordingUi : public ScriptedUi {
@@ -68,7 +61,7 @@ class PhonebookFilesTest : public ::testing::Test {
   }
 
   RecordingUi ui;
-  CDialog chooser{kChooser};
+  CDialog chooser{kFileSelectDlg};
   TempDir dir;
 };
 
