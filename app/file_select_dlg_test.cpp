@@ -17,8 +17,6 @@ using namespace phonebook_test;
 
 namespace {
 
-constexpr int kButtons[] = {kFileSelectSpeedDial, kFileSelectExtensions, kFileSelectTemplates};
-
 bool snapshotIsLive() {
   return std::memcmp(&baselineImage, &phonebookImage, sizeof phonebookImage) == 0 &&
          std::memcmp(&referenceImage, &phonebookImage, sizeof phonebookImage) == 0;
@@ -45,48 +43,38 @@ class FileSelectDlgTest : public ::testing::Test {
     CFileSelectDlg dlg;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
   }
-  // Presses button `id` with `path` as the file dialog's answer.
+  // Presses button `id` with `path` as the file dialog's answer; the chooser must stay open with
+  // the kind chosen and the focus back on the button.
   void press(DialogDriver& d, int id, const std::string& path) {
     ui.answerFile(path);
     d.click(id);
+    EXPECT_EQ(fileKind, id - kFileSelectSpeedDial + 1);
+    EXPECT_EQ(d.focus(), id);
+    EXPECT_TRUE(d.isOpen());
+    EXPECT_TRUE(d.isEnabled(id)) << "the file operation gives its buttons back";
+  }
+  // The direction (true = open) and default extension of every file dialog shown so far.
+  std::vector<std::pair<bool, std::string>> fileDialogs() const {
+    std::vector<std::pair<bool, std::string>> out;
+    for (const FileDialogRecord& r : ui.fileDialogs()) out.push_back({r.request.open, r.request.defaultExt});
+    return out;
   }
 
   ScriptedUi ui;
   TempDir dir;
 };
 
-TEST_F(FileSelectDlgTest, EachButtonRunsItsKindInTheDirectionAndStaysOpen) {
-  const char* extensions[] = {"zud8", "zud4", "zud9"};
-  for (int direction : {0, 1}) {
-    ui.clearRecords();
-    choose(direction, [&](DialogDriver& d) {
-      for (int k = 0; k < 3; ++k) {
-        ui.answerFile(std::nullopt);
-        d.click(kButtons[k]);
-        EXPECT_EQ(fileKind, k + 1);
-        EXPECT_EQ(d.focus(), kButtons[k]);
-        EXPECT_TRUE(d.isOpen());
-        EXPECT_TRUE(d.isEnabled(kButtons[k])) << "the file operation gives its buttons back";
-      }
-    });
-    const std::vector<FileDialogRecord> shown = ui.fileDialogs();
-    ASSERT_EQ(shown.size(), 3u);
-    for (int k = 0; k < 3; ++k) {
-      EXPECT_EQ(shown[k].request.open, direction == 0);
-      EXPECT_EQ(shown[k].request.defaultExt, extensions[k]);
-    }
-  }
-  EXPECT_TRUE(ui.messages().empty());
-}
-
-TEST_F(FileSelectDlgTest, LoadsOfSpeedDialAndExtensionsRetakeTheSnapshotTemplatesDoNot) {
+TEST_F(FileSelectDlgTest, ButtonsRunTheirKindAndLoadsOfSpeedDialAndExtensionsRetakeTheSnapshot) {
   fillFixtureTables();
   choose(1, [&](DialogDriver& d) {
     press(d, kFileSelectSpeedDial, dir.file("book.zud8"));
     press(d, kFileSelectExtensions, dir.file("names.zud4"));
     press(d, kFileSelectTemplates, dir.file("templates.zud9"));
   });
+  EXPECT_EQ(fileDialogs(), (std::vector<std::pair<bool, std::string>>{
+                               {false, "zud8"}, {false, "zud4"}, {false, "zud9"}}));
   startUp();
+  ui.clearRecords();
   ASSERT_EQ(setSpeedDial(42, "0312345678", "未保存", "ﾐﾎｿﾞﾝ", "1", "01", 1, 0, 0, 0), 1);
   ASSERT_FALSE(snapshotIsLive());
   choose(0, [&](DialogDriver& d) {
@@ -98,6 +86,8 @@ TEST_F(FileSelectDlgTest, LoadsOfSpeedDialAndExtensionsRetakeTheSnapshotTemplate
     press(d, kFileSelectExtensions, dir.file("names.zud4"));
     EXPECT_TRUE(snapshotIsLive());
   });
+  EXPECT_EQ(fileDialogs(), (std::vector<std::pair<bool, std::string>>{
+                               {true, "zud9"}, {true, "zud8"}, {true, "zud4"}}));
   EXPECT_TRUE(ui.messages().empty());
 }
 
