@@ -66,7 +66,7 @@ struct EasyHttpTiming {
   int pumpAfterReload = 20;  // ... and after it
   ms pumpAfterReloadSleep{10};
   std::size_t maxHeaderBytes = 4u << 20;  // a longer request head is dropped without answer
-  int maxWorkers = 64;                    // workers at once (see ListenerLoop)
+  int maxWorkers = 64;                    // workers at once (the oldest reader makes room)
 };
 
 // Posted to the owner window for every accepted connection; it takes no action on it.
