@@ -301,13 +301,18 @@ class RecordValues {
 };
 
 // Byte classes of a value: 0 copied as it is, 1 a lead byte (copied with its trail byte), 2
-// escaped with a backslash.
+// escaped with a backslash, 3 written as a hexadecimal escape. "<" and ">" never appear raw, so
+// no value can close the script's comment wrapper or its script element, nor open a tag.
 constexpr std::array<std::uint8_t, 256> kValueBytes = [] {
   std::array<std::uint8_t, 256> t{};
   for (int c = 0; c < 256; ++c) t[c] = isSjisLeadByteWide(static_cast<unsigned char>(c)) ? 1 : 0;
   t['"'] = t['\\'] = t['\r'] = t['\n'] = 2;
+  t['<'] = t['>'] = 3;
   return t;
 }();
+
+// The bytes a value byte of class k takes in the script (a lead byte counts alone).
+constexpr std::size_t escapedSize(std::uint8_t k) { return k == 3 ? 4 : k == 2 ? 2 : 1; }
 
 // For every lead byte, whether it forms a character with a trail byte 0x5C. A browser reads an
 // unmapped pair as a replacement character followed by the backslash itself, which would then
@@ -337,13 +342,13 @@ bool pairedLeadByte(std::string_view value, std::size_t i) {
 // Writes `value` escaped for a double-quoted script string followed by the separator `","`,
 // keeping `reserve` bytes free for the closing text; false (nothing written) when it does not fit.
 bool putValue(ScriptWriter& w, std::string_view value, int reserve) {
-  const std::size_t worst = 2 * value.size() + 3;
+  const std::size_t worst = 4 * value.size() + 3;
   if (static_cast<int>(worst) + reserve > w.room()) {
     // Near the end of the room: find the exact length first.
     std::size_t exact = 3;
     for (std::size_t i = 0; i < value.size(); ++i) {
       const std::uint8_t k = kValueBytes[static_cast<unsigned char>(value[i])];
-      exact += k == 2 ? 2 : 1;
+      exact += escapedSize(k);
       if (k == 1 && pairedLeadByte(value, i)) ++exact, ++i;
     }
     if (static_cast<int>(exact) + reserve > w.room()) return false;
@@ -362,9 +367,12 @@ bool putValue(ScriptWriter& w, std::string_view value, int reserve) {
       } else {
         *p++ = ' ';
       }
-    } else {
+    } else if (k == 2) {
       *p++ = '\\';
       *p++ = c == '\r' ? 'r' : c == '\n' ? 'n' : c;
+    } else {
+      std::memcpy(p, c == '<' ? "\\x3C" : "\\x3E", 4);
+      p += 4;
     }
   }
   *p++ = '"';

@@ -26,9 +26,11 @@
 // slowest. A single page asked with a page number fails after its first line.
 //
 // Values are written between double quotes. A double quote, a single-byte backslash or a line
-// end inside a value is escaped (\" \\ \r \n), so a value cannot end its string early; CP932
-// trail bytes are never taken for a backslash, and a lead byte that forms no character with the
-// byte after it is written as a blank.
+// end inside a value is escaped (\" \\ \r \n), so a value cannot end its string early, and "<"
+// and ">" are written as \x3C and \x3E, so a value cannot end the script's wrapper or element;
+// the page reads the same characters back. CP932 trail bytes are never taken for a backslash,
+// and a lead byte that forms no character with the byte after it is written as a blank. A value
+// without these bytes is copied exactly.
 #pragma once
 
 #include <cstddef>

@@ -218,6 +218,27 @@ TEST_F(DataScriptTest, ValuesCannotEndTheirStringEarly) {
   EXPECT_NE(s.find("\"a\\\"];b\\\\" + so + "\""), std::string::npos);
 }
 
+TEST_F(DataScriptTest, AngleBracketsAreWrittenAsHexEscapesAndOtherValuesKeepTheirBytes) {
+  // Typed restriction values that would close the comment wrapper or the script element, or
+  // open a tag, if they stood raw.
+  const char* typed[] = {"-->", "</script>", "<img src=x onerror=f()>", "a&b=c;'x'"};
+  for (int k = 0; k < 4; ++k) {
+    RestrictionEntry e{};
+    std::strcpy(e.number, typed[k]);
+    storeRestrictionEntry(k, e, FormPost);
+  }
+  const std::string s = script("26sysfunc_01.js", "1");
+  const std::string vals = s.substr(s.find("arVals=[ "));
+  EXPECT_EQ(vals.find('<', 0), std::string::npos) << vals.substr(0, 120);
+  EXPECT_EQ(vals.find('>'), vals.size() - 1);  // only the wrapper's own "//-->"
+  const auto v = values(s);
+  ASSERT_EQ(v.size(), 50u);
+  EXPECT_EQ(v[0], "--\\x3E");
+  EXPECT_EQ(v[1], "\\x3C/script\\x3E");
+  EXPECT_EQ(v[2], "\\x3Cimg src=x onerror=f()\\x3E");
+  EXPECT_EQ(v[3], "a&b=c;'x'");  // exactly as stored
+}
+
 TEST_F(DataScriptTest, ALeadByteWithoutItsCharacterCannotSwallowAnEscape) {
   ExternalCallRecord r{};
   r.recordNumber = 1;

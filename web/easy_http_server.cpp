@@ -147,7 +147,7 @@ void EasyHttpServer::Stop() {
 
 void EasyHttpServer::WakeWorkersReading() {
   std::lock_guard lock(m_workersMutex);
-  for (auto& w : m_workers) w->WakeIfReading();
+  for (auto& w : m_workers) w->CloseIfReading();
 }
 
 void EasyHttpServer::ReapWorkers(bool all) {
@@ -166,6 +166,38 @@ void EasyHttpServer::ReapWorkers(bool all) {
   for (auto& w : done) w->Join();
 }
 
+// True when a worker may start: fewer than maxWorkers run, or the one that was accepted first of
+// those still reading their request has been closed and has ended.
+bool EasyHttpServer::MakeRoom() {
+  CEasyHttpWorker* oldest = nullptr;
+  {
+    std::lock_guard lock(m_workersMutex);
+    if (static_cast<int>(m_workers.size()) < m_timing.maxWorkers) return true;
+    std::chrono::steady_clock::time_point oldestSince{};
+    for (auto& w : m_workers) {
+      const auto since = w->ReadingSince();
+      if (since && (oldest == nullptr || *since < oldestSince)) {
+        oldest = w.get();
+        oldestSince = *since;
+      }
+    }
+  }
+  // Only this thread removes workers, so `oldest` stays valid; a closed worker ends at once.
+  if (oldest == nullptr || !oldest->CloseIfReading()) return false;
+  oldest->Join();
+  ReapWorkers(false);
+  return true;
+}
+
+void EasyHttpServer::WaitForWake(int ms) {
+  pollfd p{m_wakePipe[0], POLLIN, 0};
+  if (m_wakePipe[0] >= 0) {
+    ::poll(&p, 1, ms);
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+}
+
 void EasyHttpServer::ListenerLoop() {
   const int listenFd = m_listenSocket.Handle();
   while (m_running.load() != 0) {
@@ -174,13 +206,13 @@ void EasyHttpServer::ListenerLoop() {
     ReapWorkers(false);
     if (m_running.load() == 0) break;
     if (r <= 0 || (p[0].revents & POLLIN) == 0) continue;
+    if (!MakeRoom()) {
+      WaitForWake(20);  // the connection waits in the listen queue
+      continue;
+    }
     auto client = std::make_unique<TcpSocket>();
     if (!m_listenSocket.Accept(*client)) continue;
     if (m_ownerWindow != nullptr) postMessage(m_ownerWindow, kConnectionAcceptedMessage, 0);
-    {
-      std::lock_guard lock(m_workersMutex);
-      if (static_cast<int>(m_workers.size()) >= m_timing.maxWorkers) continue;  // closed at once
-    }
     auto worker = std::make_unique<CEasyHttpWorker>(&m_runSettings, std::move(client), m_ownerWindow, this);
     CEasyHttpWorker* started = worker.get();
     {

@@ -13,8 +13,12 @@
 // once (Stop keeps it from starting again); a failed Start may be repeated.
 //
 // Workers read their whole request before they take tableLock() and hold it only for the table
-// work and the response, so an idle connection blocks nobody. The destructor stops the server
-// and waits for every worker; do not destroy a server while holding tableLock().
+// work and the response, so an idle connection blocks nobody. At most maxWorkers run; when all
+// are taken, the one that has waited longest for the rest of its request is closed to make room
+// for the new connection, however often its bytes trickle in. When none is still reading, the
+// new connection waits in the listen queue until a worker ends. So connections that send their
+// head slowly cannot lock the editor out. The destructor stops the server and waits for every
+// worker; do not destroy a server while holding tableLock().
 //
 // Setters change nothing while the server runs. The class owns a socket and threads, so it is
 // not copyable.
@@ -34,7 +38,7 @@
 
 // The server's settings, copied whole wherever they travel.
 struct EasyHttpSettings {
-  std::int32_t backlog = 2;
+  std::int32_t backlog = 64;  // room in the listen queue for a burst of connections
   std::uint16_t port = 80;
   std::int32_t maxBodySize = 2024000;
   char documentRoot[260] = "./";
@@ -50,8 +54,7 @@ struct EasyHttpSettings {
 // shorten them.
 struct EasyHttpTiming {
   using ms = std::chrono::milliseconds;
-  ms requestLine{20000};     // per byte of the request line
-  ms headerLine{20000};      // per byte of the header lines
+  ms head{20000};            // from the accept to the end of the head (line and headers)
   ms bodyStart{1000};        // before the body is read
   ms body{10000};            // per arrival of body bytes
   int lockAttempts = 701;    // try-lock attempts for tableLock() ...
@@ -63,7 +66,7 @@ struct EasyHttpTiming {
   int pumpAfterReload = 20;  // ... and after it
   ms pumpAfterReloadSleep{10};
   std::size_t maxHeaderBytes = 4u << 20;  // a longer request head is dropped without answer
-  int maxWorkers = 64;                    // connections beyond this are closed at once
+  int maxWorkers = 64;                    // workers at once (the oldest reader makes room)
 };
 
 // Posted to the owner window for every accepted connection; it takes no action on it.
@@ -109,6 +112,8 @@ class EasyHttpServer {
   bool BindLoopback(int& port);
   void ListenerLoop();
   void ReapWorkers(bool all);
+  bool MakeRoom();
+  void WaitForWake(int ms);
   void WakeWorkersReading();
 
   EasyHttpSettings m_settings;

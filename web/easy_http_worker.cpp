@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -108,6 +110,10 @@ std::optional<std::string> resolveRequestFile(const std::string& root, std::stri
   return file + clean;
 }
 
+bool namesDataScript(std::string_view path) {
+  return contains(path, ".js") && !contains(path, "common") && !contains(path, "menu");
+}
+
 int contentTypeOf(std::string_view fileName) {
   const std::size_t dot = fileName.rfind('.');
   if (dot == std::string_view::npos) return kTypeOctetStream;
@@ -127,6 +133,7 @@ const char* contentTypeText(int type) {
     case kTypeGif: return "image/gif";
     case kTypeJpeg: return "image/jpeg";
     case kTypeBmp: return "image/bmp";
+    case kTypeScript: return "text/javascript";
     default: return "application/octet-stream";
   }
 }
@@ -153,7 +160,8 @@ const char* statusText(int code) {
   }
 }
 
-std::string responseHead(int code, int type, long long length, std::string_view serverName, std::time_t now) {
+std::string responseHead(int code, int type, long long length, std::string_view serverName, std::time_t now,
+                         bool noSniff) {
   std::string head = "HTTP/1.0 ";
   head += statusText(code);
   head += "\r\nDate: ";
@@ -168,6 +176,7 @@ std::string responseHead(int code, int type, long long length, std::string_view 
     head += std::to_string(length);
     head += "\r\n";
   }
+  if (noSniff) head += "X-Content-Type-Options: nosniff\r\n";
   head += "Cache-Control: no-cache\r\n\r\n";
   return head;
 }
@@ -210,7 +219,7 @@ std::string reloadScript(std::string_view url) {
 CEasyHttpWorker::CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<TcpSocket> client, HWND owner,
                                  EasyHttpServer* server)
     : m_settings(settings), m_timing(&server->m_timing), m_owner(owner), m_server(server),
-      m_client(std::move(client)) {}
+      m_client(std::move(client)), m_since(std::chrono::steady_clock::now()) {}
 
 CEasyHttpWorker::~CEasyHttpWorker() { Join(); }
 
@@ -231,9 +240,20 @@ void CEasyHttpWorker::Join() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-void CEasyHttpWorker::WakeIfReading() {
+bool CEasyHttpWorker::CloseIfReading() {
   std::lock_guard lock(m_socketMutex);
-  if (m_reading && m_client && m_client->IsOpen()) ::shutdown(m_client->Handle(), SHUT_RDWR);
+  if (!m_reading || m_closedWhileReading) return false;
+  m_closedWhileReading = true;
+  // The worker's own thread closes the descriptor; this ends its waits at once.
+  if (m_client && m_client->IsOpen()) ::shutdown(m_client->Handle(), SHUT_RDWR);
+  m_closed.notify_all();
+  return true;
+}
+
+std::optional<std::chrono::steady_clock::time_point> CEasyHttpWorker::ReadingSince() {
+  std::lock_guard lock(m_socketMutex);
+  if (!m_reading || m_closedWhileReading) return std::nullopt;
+  return m_since;
 }
 
 void CEasyHttpWorker::ExitInstance() {
@@ -251,13 +271,26 @@ bool CEasyHttpWorker::InitInstance() {
   if (!ReadRequest()) return false;
   {
     std::lock_guard lock(m_socketMutex);
+    if (m_closedWhileReading) return false;
     m_reading = false;
+  }
+  const RequestKind kind = m_request.method == kMethodPost || m_hasContentLength ? RequestKind::WithBody
+                           : namesDataScript(m_request.path)                   ? RequestKind::DataScript
+                                                                                 : RequestKind::Plain;
+  if (!requestAllowed(m_guard, m_settings->port, kind)) {
+    Refuse();
+    return false;
   }
   if (!TakeTableLock()) return false;
   std::lock_guard<std::mutex> tables(tableLock(), std::adopt_lock);
   if (!m_server->IsRunning()) return false;
   HandleUnderLock();
   return false;
+}
+
+void CEasyHttpWorker::Refuse() {
+  const std::string_view serverName(m_settings->serverName, strnlen(m_settings->serverName, 259));
+  SendBytes(responseHead(403, kTypeOctetStream, 0, serverName, std::time(nullptr)));
 }
 
 bool CEasyHttpWorker::TakeTableLock() {
@@ -268,12 +301,15 @@ bool CEasyHttpWorker::TakeTableLock() {
   return false;
 }
 
-int CEasyHttpWorker::ReadByte(std::chrono::milliseconds wait, char& c) {
+// 1 with a byte, 0 when the peer closed, -1 on a receive error, -2 when the deadline passed.
+int CEasyHttpWorker::ReadByte(std::chrono::steady_clock::time_point deadline, char& c) {
   if (m_inStart == m_inEnd) {
     pollfd p{m_client->Handle(), POLLIN, 0};
     int r;
     do {
-      r = ::poll(&p, 1, static_cast<int>(wait.count()));
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return -2;
+      r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), INT32_MAX)));
     } while (r < 0 && errno == EINTR);
     if (r < 0) return -1;
     if (r == 0) return -2;  // timed out
@@ -290,17 +326,19 @@ int CEasyHttpWorker::ReadByte(std::chrono::milliseconds wait, char& c) {
   return 1;
 }
 
-// CR LF ends the line (the CR is dropped); a bare LF is data. The line also ends when size-1
-// bytes are stored, when the peer closes or when a wait runs out. -1 on a receive error.
-int CEasyHttpWorker::ReadLine(char* buffer, int size, std::chrono::milliseconds wait) {
+// CR LF ends the line (the CR is dropped, `ended` is set); a bare LF is data. A piece of a longer
+// line ends when size-1 bytes are stored (`ended` stays false). The length, or -1 when the peer
+// closed, a receive failed or the deadline passed before the line or piece ended.
+int CEasyHttpWorker::ReadLine(char* buffer, int size, std::chrono::steady_clock::time_point deadline,
+                              bool& ended) {
+  ended = false;
   int n = 0;
   while (n < size - 1) {
     char c;
-    const int r = ReadByte(wait, c);
-    if (r == -1) return -1;
-    if (r <= 0) break;
+    if (ReadByte(deadline, c) != 1) return -1;
     if (c == '\n' && n > 0 && buffer[n - 1] == '\r') {
       --n;
+      ended = true;
       break;
     }
     buffer[n++] = c;
@@ -311,7 +349,10 @@ int CEasyHttpWorker::ReadLine(char* buffer, int size, std::chrono::milliseconds 
 
 int CEasyHttpWorker::ReadExact(char* buffer, int length) {
   if (length <= 0) return 0;
-  std::this_thread::sleep_for(m_timing->bodyStart);
+  {
+    std::unique_lock lock(m_socketMutex);
+    if (m_closed.wait_for(lock, m_timing->bodyStart, [this] { return m_closedWhileReading; })) return -1;
+  }
   int got = 0;
   while (got < length) {
     if (m_inStart < m_inEnd) {
@@ -339,9 +380,14 @@ int CEasyHttpWorker::ReadExact(char* buffer, int length) {
   return got;
 }
 
-bool CEasyHttpWorker::ReadRequest() {
+// The request line and the header lines, up to the empty line, all before the head deadline.
+// The pieces of a line longer than the line buffer after its first are passed over: no header
+// can start inside another one.
+bool CEasyHttpWorker::ReadHead() {
+  const auto deadline = m_since + m_timing->head;
   char line[1024];
-  if (ReadLine(line, sizeof line, m_timing->requestLine) < 0) return false;
+  bool ended = false;
+  if (ReadLine(line, sizeof line, deadline, ended) < 0) return false;
   m_requestLine = line;
   if (!parseRequestLine(m_requestLine, m_request)) return false;
 
@@ -362,11 +408,15 @@ bool CEasyHttpWorker::ReadRequest() {
                          {"Content-Type: ", &m_contentType}};
   std::size_t headBytes = 0;
   for (;;) {
-    const int n = ReadLine(line, sizeof line, m_timing->headerLine);
-    if (n <= 0) break;
+    const bool restOfLine = !ended;
+    const int n = ReadLine(line, sizeof line, deadline, ended);
+    if (n < 0) return false;
+    if (n == 0 && !restOfLine) return true;
     headBytes += static_cast<std::size_t>(n);
     if (headBytes > m_timing->maxHeaderBytes) return false;
+    if (restOfLine) continue;
     const std::string_view text(line, static_cast<std::size_t>(n));
+    m_guard.take(text);
     for (const Known& k : known) {
       const std::size_t len = std::strlen(k.name);
       if (text.substr(0, len) == k.name) {
@@ -376,6 +426,10 @@ bool CEasyHttpWorker::ReadRequest() {
       }
     }
   }
+}
+
+bool CEasyHttpWorker::ReadRequest() {
+  if (!ReadHead()) return false;
   if (!m_hasContentLength) return true;
   // A length text of 10 or more characters is too large, as is a length above the body size;
   // a negative or unreadable length is no length a browser sends.
@@ -494,12 +548,14 @@ void CEasyHttpWorker::Respond() {
   const std::optional<std::string> file =
       resolveRequestFile(std::string(m_settings->documentRoot, strnlen(m_settings->documentRoot, 259)), path,
                          std::string_view(m_settings->defaultPage, strnlen(m_settings->defaultPage, 259)));
-  const bool isDataScript = contains(path, ".js") && !contains(path, "common") && !contains(path, "menu");
+  const bool isDataScript = namesDataScript(path);
   bool sent = false;
   if (file && isDataScript) {
     const std::string script = DataScriptFor(path);
     if (!script.empty()) {
-      sent = SendBytes(responseHead(200, contentTypeOf(*file), static_cast<long long>(script.size()), serverName, now)) &&
+      // Table data is only ever a script, whatever name it was asked under: a browser must
+      // neither render it as a page nor guess another type.
+      sent = SendBytes(responseHead(200, kTypeScript, static_cast<long long>(script.size()), serverName, now, true)) &&
              StreamBody(script);
       if (!sent) return;
     }

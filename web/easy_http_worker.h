@@ -1,21 +1,28 @@
 // CEasyHttpWorker: one connection of the local editor server, on a thread of its own.
 //
-// The worker reads the request line, the header lines and the body (HTTP/1.0), then takes
-// tableLock() (try-lock, 701 attempts 10 ms apart by default), and under it takes a form post
-// into the tables, builds the answer and sends it. A malformed request, a body that is too large
-// or incomplete, a time-out or a lock that cannot be had end the connection without an answer.
+// The worker reads the request line, the header lines and the body (HTTP/1.0). The head (line
+// and headers) must end with its empty line within one deadline counted from the accept
+// (EasyHttpTiming::head), however the bytes trickle in. A request the host and origin rules of
+// web/request_guard.h refuse is answered "403 Forbidden" at once, without the table lock.
+// Otherwise the worker takes tableLock() (try-lock, 701 attempts 10 ms apart by default), and
+// under it takes a form post into the tables, builds the answer and sends it. A malformed
+// request, a head that does not end in time, a body that is too large or incomplete, or a lock
+// that cannot be had end the connection without an answer.
 // The connection's bytes are never enciphered: the worker moves them itself, plain, and leaves
 // cipherMode alone.
 //
 // Request paths never leave the document root: a path with a ".." segment (written plainly or
 // %-encoded, with "/" or "\"), a NUL, or a drive or scheme prefix is answered 404. A data script
-// is generated into memory and sent from there; nothing is written below the document root.
+// is generated into memory and sent from there, always as "text/javascript" with
+// "X-Content-Type-Options: nosniff"; nothing is written below the document root.
 //
 // The pure steps (request line, path, file choice, heads, reload script) are free functions so
 // that they can be checked without a socket.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -27,6 +34,7 @@
 
 #include "link/tcp_socket.h"
 #include "ui/win_types.h"
+#include "web/request_guard.h"
 
 struct EasyHttpSettings;
 struct EasyHttpTiming;
@@ -52,17 +60,23 @@ bool parseRequestLine(std::string_view line, HttpRequestLine& out);
 std::optional<std::string> resolveRequestFile(const std::string& root, std::string_view path,
                                               std::string_view defaultPage);
 
+// Whether a request path asks for a generated data script: it holds ".js" and neither "common"
+// nor "menu" (a substring test, so "x.json" counts too).
+bool namesDataScript(std::string_view path);
+
 // Content-type codes, chosen by the text after the last '.' of the file name.
+// kTypeScript is never chosen by a name: it is the type of the generated data scripts.
 enum ContentType { kTypeOctetStream = 0, kTypeText = 1, kTypeHtml = 2, kTypeGif = 3, kTypeJpeg = 4,
-                   kTypeBmp = 5 };
+                   kTypeBmp = 5, kTypeScript = 6 };
 int contentTypeOf(std::string_view fileName);
 const char* contentTypeText(int type);
 // "200 OK", "404 Not Found", ...; any other code gives "200 OK".
 const char* statusText(int code);
 // The response head: status line, Date (UTC, at `now`), Server, and when `length` is above 0
-// Content-Type and Content-Length, then Cache-Control and the empty line; every line CR LF.
+// Content-Type and Content-Length, then (with `noSniff`) "X-Content-Type-Options: nosniff",
+// Cache-Control and the empty line; every line CR LF.
 std::string responseHead(int code, int type, long long length, std::string_view serverName,
-                         std::time_t now);
+                         std::time_t now, bool noSniff = false);
 // The text sent after the answer to a post: a script that sends the browser to `url`. `url` is
 // escaped so that it cannot end the script's string, and cut so that the text stays within 255
 // characters.
@@ -85,15 +99,19 @@ class CEasyHttpWorker {
   bool Finished() const { return m_finished.load(); }
   // Waits for the thread.
   void Join();
-  // Ends a wait for request bytes at once (the server is stopping); a worker that has the lock
-  // already is left to finish.
-  void WakeIfReading();
+  // While the worker still reads its request: closes the connection (the worker ends at once,
+  // without an answer) and returns true. A worker past its request is left to finish (false).
+  bool CloseIfReading();
+  // When the worker still reads its request: the time its connection was accepted.
+  std::optional<std::chrono::steady_clock::time_point> ReadingSince();
 
  private:
   bool InitInstance();
   void ExitInstance();
 
   bool ReadRequest();
+  bool ReadHead();
+  void Refuse();
   bool TakeTableLock();
   void HandleUnderLock();
   void TakeFormPost();
@@ -112,14 +130,19 @@ class CEasyHttpWorker {
 
   std::thread m_thread;
   std::atomic<bool> m_finished{false};
-  std::mutex m_socketMutex;  // guards m_client's descriptor against WakeIfReading
+  const std::chrono::steady_clock::time_point m_since;  // the accept
+  // Guards m_client's descriptor against CloseIfReading, and the two flags below.
+  std::mutex m_socketMutex;
+  std::condition_variable m_closed;  // notified by CloseIfReading
   bool m_reading = true;
+  bool m_closedWhileReading = false;
 
   // The request.
   std::string m_requestLine;
   HttpRequestLine m_request;
   std::string m_date, m_pragma, m_accept, m_acceptCharset, m_acceptEncoding, m_acceptLanguage,
       m_host, m_userAgent, m_contentEncoding, m_contentLengthText, m_contentType;
+  RequestGuardHeaders m_guard;
   bool m_hasContentLength = false;
   std::int32_t m_contentLength = 0;
   std::unique_ptr<char[]> m_body;  // m_contentLength bytes and the NUL
@@ -128,7 +151,7 @@ class CEasyHttpWorker {
   char m_in[4096];
   int m_inStart = 0;
   int m_inEnd = 0;
-  int ReadByte(std::chrono::milliseconds wait, char& c);
-  int ReadLine(char* buffer, int size, std::chrono::milliseconds wait);
+  int ReadByte(std::chrono::steady_clock::time_point deadline, char& c);
+  int ReadLine(char* buffer, int size, std::chrono::steady_clock::time_point deadline, bool& ended);
   int ReadExact(char* buffer, int length);
 };

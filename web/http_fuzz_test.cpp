@@ -34,7 +34,8 @@ class HttpFuzzTest : public ::testing::Test {
     std::ofstream(root_ + "index.html") << "<html>ok</html>";
     std::ofstream(root_ + "hoshu/16tansyuku_01.html") << "<html>sd</html>";
     EasyHttpTiming t;
-    t.requestLine = t.headerLine = t.body = std::chrono::milliseconds(300);
+    t.head = std::chrono::milliseconds(500);
+    t.body = std::chrono::milliseconds(300);
     t.bodyStart = std::chrono::milliseconds(0);
     t.pumpBeforeReload = t.pumpAfterReload = 0;
     t.lockAttempts = 2000;

@@ -4,6 +4,7 @@
 const { test, before, after } = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
+const http = require('node:http');
 const path = require('node:path');
 const { Editor, launchBrowser, shot, workFolder, removeWorkFolders, save } = require('./harness');
 
@@ -180,4 +181,81 @@ test('histories: page through the internal history; the external one shows empty
   await shot(page, 'external-history-page1');
   assert.strictEqual(await editor.stop(), 0);
   assert.deepStrictEqual(page.errors, []);
+});
+
+test('typed markup comes back in the fields as text and never runs', async () => {
+  const dir = workFolder();
+  const typed = ['-->', '</script><b>x', '<img src=x onerror=Q9=1>'];
+  let editor = await Editor.start(['restrictions', path.join(dir, 'numbers.zud7')]);
+  await page.goto(editor.url + 'system/26sysfunc_01.html?1');
+  await page.locator('table.grid').waitFor();
+  for (let i = 0; i < typed.length; i++) await page.fill(`input[name="m018_000${i}"]`, typed[i]);
+  page.once('dialog', (d) => d.accept());  // "save anyway?": they are no numbers
+  await save(page);
+  for (let i = 0; i < typed.length; i++) assert.strictEqual(await value(`m018_000${i}`), typed[i]);
+  // The data script holds them only escaped, and is served as nothing but data.
+  const answer = await page.evaluate(async () => {
+    const r = await fetch('26sysfunc_01.js?1');
+    return { text: await r.text(), type: r.headers.get('content-type'), sniff: r.headers.get('x-content-type-options') };
+  });
+  assert.strictEqual(answer.type, 'text/javascript');
+  assert.strictEqual(answer.sniff, 'nosniff');
+  assert.ok(answer.text.includes('"--\\x3E","\\x3C/script\\x3E\\x3Cb\\x3Ex"'), answer.text.slice(0, 200));
+  assert.strictEqual(answer.text.indexOf('<', 1), -1);
+  assert.strictEqual(answer.text.indexOf('>'), answer.text.length - 1);
+  await shot(page, 'restrictions-markup');
+  assert.strictEqual(await editor.stop(), 0);
+
+  // A speed-dial name stores no angle brackets (the table keeps them as blanks); the rest of what
+  // was typed comes back as text.
+  editor = await Editor.start(['phonebook', path.join(dir, 'book.zud8')]);
+  await page.goto(editor.url + 'hoshu/16tansyuku_01.html?1');
+  await page.locator('table.grid').waitFor();
+  const names = ['ab-->', '</script>', '<svg onload=Q9=1>'];
+  for (let i = 0; i < names.length; i++) {
+    await page.fill(`input[name="m070_000${i}n1"]`, `031111111${i}`);
+    await page.fill(`input[name="m070_000${i}n2"]`, names[i]);
+    await page.fill(`input[name="m070_000${i}n4"]`, '1');
+  }
+  await save(page);
+  assert.deepStrictEqual([await value('m070_0000n2'), await value('m070_0001n2'), await value('m070_0002n2')],
+                         ['ab-- ', ' /script ', ' svg onload=Q9=1 ']);
+  assert.strictEqual(await value('m070_0002n1'), '0311111112');
+  assert.strictEqual(await editor.stop(), 0);
+
+  assert.strictEqual(await page.evaluate(() => typeof window.Q9), 'undefined');
+  assert.strictEqual(await page.locator('img, svg, b').count(), 0);
+  assert.deepStrictEqual(page.errors, []);
+});
+
+test('a page of another site can neither post to the editor, nor load its data, nor reach it under its own name', async () => {
+  const dir = workFolder();
+  const editor = await Editor.start(['restrictions', path.join(dir, 'numbers.zud7')]);
+  const port = new URL(editor.url).port;
+  // Another site: a second local server, so another origin.
+  const foreignPage = `<!DOCTYPE html><iframe name="sink"></iframe>
+    <form method="post" target="sink" action="${editor.url}system/26sysfunc_01.html">
+    <input name="m018_0000" value="0399999999"></form>
+    <script src="${editor.url}system/26sysfunc_01.js?1" onload="window.loaded = 'yes'" onerror="window.loaded = 'refused'"></script>`;
+  const site = http.createServer((req, res) => res.end(foreignPage));
+  await new Promise((resolve) => site.listen(0, '127.0.0.1', resolve));
+  try {
+    await page.goto(`http://127.0.0.1:${site.address().port}/`);
+    await page.waitForFunction(() => window.loaded !== undefined);
+    assert.strictEqual(await page.evaluate(() => window.loaded), 'refused');
+    assert.strictEqual(await page.evaluate(() => typeof arVals), 'undefined');
+    const posted = page.waitForResponse((r) => r.request().method() === 'POST');
+    await page.evaluate(() => document.forms[0].submit());
+    assert.strictEqual((await posted).status(), 403);
+  } finally {
+    site.close();
+  }
+  // A name that is not the server's own, as a name pointed at 127.0.0.1 by somebody else would be.
+  const foreign = await page.request.get(`http://127.0.0.1:${port}/system/26sysfunc_01.js?1`,
+                                         { headers: { Host: `rebound.example:${port}` } });
+  assert.strictEqual(foreign.status(), 403);
+  await page.goto(editor.url + 'system/26sysfunc_01.html?1');
+  await page.locator('table.grid').waitFor();
+  assert.strictEqual(await value('m018_0000'), '');
+  assert.strictEqual(await editor.stop(), 0);
 });
