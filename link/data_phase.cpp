@@ -18,7 +18,6 @@
 #include "link/link_timing.h"
 #include "link/progress_messages.h"
 #include "link/tcp_file_transfer.h"
-#include "link/tcp_socket.h"
 #include "link/transfer_names.h"
 #include "ui/message_box.h"
 #include "ui/message_pump.h"
@@ -93,7 +92,7 @@ bool CTCPFileTransfer::WriteFileList(int download) {
 int CTCPFileTransfer::RunDataPhase(int download) {
     m_phase = 2;
     m_dataAccepted = 0;
-    m_data = std::make_unique<TcpSocket>();
+    m_data = LinkStream(m_key);
 
     int p = 5;
     PostPercent(5);
@@ -106,7 +105,7 @@ int CTCPFileTransfer::RunDataPhase(int download) {
         m_http = std::make_unique<CHttpData>();
         if (!ServeRequest(download)) {
             m_http.reset();
-            m_data.reset();
+            m_data.close();
             return -1;
         }
         if (download) {
@@ -123,8 +122,7 @@ int CTCPFileTransfer::RunDataPhase(int download) {
             pumpMessages(10);
             pace(timing.uploadEnd);
             m_http.reset();
-            m_data->Close();
-            m_data.reset();
+            m_data.close();
             return 0;
         }
         m_http.reset();
@@ -139,9 +137,9 @@ int CTCPFileTransfer::RunDataPhase(int download) {
         pumpOneMessage();
         m_http = std::make_unique<CHttpData>();
         if (!FetchFile()) {
-            m_data->Close();
+            m_data.close();
             m_http.reset();
-            m_data.reset();
+            m_data.close();
             return -1;
         }
         if (m_queue.empty()) {
@@ -152,7 +150,7 @@ int CTCPFileTransfer::RunDataPhase(int download) {
         m_http.reset();
     }
     m_http.reset();
-    m_data.reset();
+    m_data.close();
     ReleaseKey();
     return 0;
 }
@@ -162,20 +160,20 @@ int CTCPFileTransfer::RunDataPhase(int download) {
 bool CTCPFileTransfer::ReadRequest() {
     char line[kLineSize];
     auto wait = linkTiming().requestLine;
-    if (m_data->ReadLineWait(line, sizeof line, wait) <= 0 || !ParseRequestLine(line)) return false;
+    if (m_data.readLineWait(line, sizeof line, wait) <= 0 || !ParseRequestLine(line)) return false;
     // The header lines wait per byte as long as the request line before them.
-    return ReadHead(*m_data, linkTiming().requestLine);
+    return ReadHead(m_data, linkTiming().requestLine);
 }
 
 bool CTCPFileTransfer::Refuse(int code) {
     m_http->contentLength = -1;
-    SendStatus(code, *m_data);
+    SendStatus(code, m_data);
     return false;
 }
 
 bool CTCPFileTransfer::ServeRequest(int /*download*/) {
     if (m_dataAccepted == 0) {
-        if (!m_listener || !m_listener->AcceptWait(*m_data)) {
+        if (!m_listener.acceptWithin(m_data.socket(), linkTiming().acceptData)) {
             ShowError("主装置との接続に失敗しました。");
             return false;
         }
@@ -186,7 +184,7 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
     if (!ReadRequest()) return false;
     if (m_http->authorization.empty()) {
         m_http->contentLength = -1;
-        SendStatus(401, *m_data);
+        SendStatus(401, m_data);
     }
     if (!ReadRequest()) return false;
     if (!CheckCredentials(m_http->authorization)) return Refuse(401);
@@ -226,9 +224,9 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
     const LinkTiming& timing = linkTiming();
     pace(m_paced ? timing.serveBeforeHead : timing.serveBeforeHeadUnpaced);
     m_http->contentLength = length;
-    if (!SendStatus(200, *m_data)) return false;
+    if (!SendStatus(200, m_data)) return false;
     pumpAndPace(30, m_paced ? timing.serveAfterHeadStep : timing.serveAfterHeadStepUnpaced);
-    if (m_data->SendBlock(body.data(), length, true) < length) return false;
+    if (m_data.sendBlock(body.data(), length, true) < length) return false;
     removeFirst(m_queue, isList ? lowerAscii(name) : canonical);
     pumpAndPace(30, m_paced ? timing.serveAfterBodyStep : timing.serveAfterBodyStepUnpaced);
     return true;
@@ -237,13 +235,13 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
 // ---- fetching from the main unit ----
 
 bool CTCPFileTransfer::SendRequestAndReadAnswer(const std::string& request) {
-    if (m_data->SendLine(request) != static_cast<int>(request.size()) + 2) {
+    if (m_data.sendLine(request) != static_cast<int>(request.size()) + 2) {
         ShowError("送信が正常に終了しませんでした");
         return false;
     }
     char line[kLineSize];
     auto wait = linkTiming().fetchStatusLine;
-    if (m_data->ReadLineWait(line, sizeof line, wait) <= 0) {
+    if (m_data.readLineWait(line, sizeof line, wait) <= 0) {
         if (wait.count() == -1) {
             const HWND progress = findWindow(kTransferProgressTitle);
             MessageBox(progress ? progress : m_progressWindow, "主装置との接続がタイムアウトしました。", "エラー",
@@ -252,7 +250,7 @@ bool CTCPFileTransfer::SendRequestAndReadAnswer(const std::string& request) {
         return false;
     }
     if (!ParseStatusLine(line)) return false;
-    return ReadHead(*m_data, linkTiming().fetchStatusLine);
+    return ReadHead(m_data, linkTiming().fetchStatusLine);
 }
 
 bool CTCPFileTransfer::FetchFile() {
@@ -263,7 +261,7 @@ bool CTCPFileTransfer::FetchFile() {
     BuildRequest(5, request);
     if (!SendRequestAndReadAnswer(request)) return false;
     if (StatusClass() != 2 && m_status != 401) {
-        m_data->Close();
+        m_data.close();
         return false;
     }
     pace(linkTiming().fetchBetweenRequests);
@@ -274,7 +272,7 @@ bool CTCPFileTransfer::FetchFile() {
     if (!SendRequestAndReadAnswer(request)) return false;
     // A document without a usable length cannot be read: fail the fetch.
     if (StatusClass() != 2 || m_http->contentLength < 0 || m_http->contentLength > kMaxBodyLength) {
-        m_data->Close();
+        m_data.close();
         return false;
     }
 
@@ -289,7 +287,7 @@ bool CTCPFileTransfer::FetchFile() {
     PostRange(m_http->contentLength);
     const int length = m_http->contentLength;
     std::string body(static_cast<std::size_t>(length), '\0');
-    const int received = m_data->RecvBlock(body.data(), length, linkTiming().blockRead, true);
+    const int received = m_data.recvBlock(body.data(), length, linkTiming().blockRead, true);
     // A body cut short is no document, however much of it arrived.
     bool ok = received == length;
     if (ok) {

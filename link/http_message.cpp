@@ -8,7 +8,7 @@
 #include "link/encode.h"
 #include "link/http_data.h"
 #include "link/tcp_file_transfer.h"
-#include "link/tcp_socket.h"
+#include "link/link_stream.h"
 #include "link/transfer_names.h"
 
 namespace {
@@ -74,7 +74,6 @@ int CTCPFileTransfer::BuildRequest(int kind, std::string& text) {
         text = "GET /" + m_currentFile + " HTTP/1.1\r\n";
     }
     AppendHeaders(kind, true, text);
-    if (kind == 1) cipherMode = 1;
     return 1;
 }
 
@@ -97,12 +96,12 @@ void CTCPFileTransfer::AppendHeaders(int kind, bool request, std::string& text) 
     }
 }
 
-bool CTCPFileTransfer::SendStatus(int code, TcpSocket& socket) {
+bool CTCPFileTransfer::SendStatus(int code, LinkStream& stream) {
     std::string text = "HTTP/1.1 ";
     text += statusText(code);
     text += "\r\n";
     AppendHeaders(code == 200 ? m_phase : 5, false, text);
-    return socket.SendLine(text) == static_cast<int>(text.size()) + 2;
+    return stream.sendLine(text) == static_cast<int>(text.size()) + 2;
 }
 
 bool CTCPFileTransfer::ParseStatusLine(std::string_view line) {
@@ -165,7 +164,7 @@ int CTCPFileTransfer::ParseHeaderLine(std::string_view line) {
             break;
         case Connection:
             http.connection = value;
-            if (equalsIgnoringCase(value, "Keep-Alive") && m_control) m_control->SetKeepAlive(1);
+            if (equalsIgnoringCase(value, "Keep-Alive")) m_control.socket().setKeepAlive(1);
             break;
         case None: break;
     }

@@ -8,7 +8,6 @@
 #include "link/http_data.h"
 #include "link/link_test_support.h"
 #include "link/tcp_file_transfer.h"
-#include "link/tcp_socket.h"
 #include "link/transfer_names.h"
 #include "ui/scripted/scripted_ui.h"
 
@@ -32,17 +31,13 @@ public:
 
 class MessageLayer : public ::testing::Test {
 protected:
-    void SetUp() override {
-        useTestTiming();
-        cipherMode = 2;
-    }
-    void TearDown() override { cipherMode = 0; }
-    // The bytes SendStatus puts on the wire.
+    void SetUp() override { useTestTiming(); }
+    // The bytes SendStatus puts on the wire (a stream without a key sends them plain).
     std::string statusBytes(int code) {
-        SocketPair pair;
+        StreamPair pair;
         EXPECT_TRUE(pair.open());
-        EXPECT_TRUE(t.SendStatus(code, pair.tool));
-        pair.tool.Close();
+        EXPECT_TRUE(t.SendStatus(code, pair.stream));
+        pair.stream.close();
         return pair.rawRecv(4096);
     }
     TransferProbe t;
@@ -50,7 +45,6 @@ protected:
 
 TEST_F(MessageLayer, ConnectionRequestIsTheRequestLineAndThePlainKey) {
     for (int i = 0; i < 64; ++i) t.keyMaterial[i] = static_cast<unsigned char>(i * 4 + 10);
-    cipherMode = 0;
     std::string text;
     EXPECT_EQ(t.BuildRequest(1, text), 1);
     std::string hex;
@@ -61,7 +55,6 @@ TEST_F(MessageLayer, ConnectionRequestIsTheRequestLineAndThePlainKey) {
     }
     EXPECT_EQ(text, "GET /connection.xml HTTP/1.1\r\nCryptoKey: " + hex + "\r\n");
     EXPECT_EQ(hex.size(), 128u);
-    EXPECT_EQ(cipherMode.load(), 1);  // this one request leaves unenciphered
 }
 
 TEST_F(MessageLayer, DataRequestsCarryHostAndTheBareBase64Password) {
@@ -178,13 +171,12 @@ TEST_F(MessageLayer, CredentialsMustMatchExactly) {
 }
 
 TEST_F(MessageLayer, KeepAliveOfEitherConnectionSetsItOnTheControlConnection) {
-    t.m_control = std::make_unique<TcpSocket>();
-    ASSERT_TRUE(t.m_control->Create());
+    ASSERT_TRUE(t.m_control.socket().open());
     t.m_phase = 3;
     EXPECT_EQ(t.ParseHeaderLine("Connection: keep-alive"), 0);
     int value = 0;
     socklen_t size = sizeof value;
-    ::getsockopt(t.m_control->Handle(), SOL_SOCKET, SO_KEEPALIVE, &value, &size);
+    ::getsockopt(t.m_control.socket().handle(), SOL_SOCKET, SO_KEEPALIVE, &value, &size);
     EXPECT_EQ(value, 1);
 }
 

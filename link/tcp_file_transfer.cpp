@@ -16,7 +16,6 @@
 #include "link/http_data.h"
 #include "link/link_timing.h"
 #include "link/progress_messages.h"
-#include "link/tcp_socket.h"
 #include "link/transfer_names.h"
 #include "ui/message_box.h"
 #include "ui/window_registry.h"
@@ -42,10 +41,7 @@ void copyPath(char (&out)[261], const std::string& path) {
 
 CTCPFileTransfer::CTCPFileTransfer(HWND owner) : m_owner(owner) {}
 
-CTCPFileTransfer::~CTCPFileTransfer() {
-    m_control.reset();
-    m_listener.reset();
-}
+CTCPFileTransfer::~CTCPFileTransfer() { ReleaseKey(); }
 
 void CTCPFileTransfer::SetHost(const std::string& host, int port) {
     m_host = host;
@@ -114,8 +110,10 @@ void CTCPFileTransfer::PostRange(std::int64_t total) const {
 }
 
 void CTCPFileTransfer::ReleaseKey() {
-    const int handle = keyHandle.exchange(0);
-    if (handle != 0) VLT_KeyDestroy(handle);
+    if (m_key != 0) VLT_KeyDestroy(m_key);
+    m_key = 0;
+    m_control.setKey(0);
+    m_data.setKey(0);
 }
 
 // ---- entry points ----
@@ -126,9 +124,9 @@ int CTCPFileTransfer::StartRun(int download, int restrictionRun, int phonebookRu
     m_restrictionRun = restrictionRun;
     m_phonebookRun = phonebookRun;
     const int result = Run(download);
-    m_control.reset();
-    m_listener.reset();
-    m_data.reset();
+    m_control.close();
+    m_listener.close();
+    m_data.close();
     m_http.reset();
     // Nothing of the key may outlive the run, whichever way it ended.
     ReleaseKey();
@@ -184,7 +182,6 @@ int CTCPFileTransfer::WriteRestrictionNumbers() {
 int CTCPFileTransfer::Run(int download) {
     m_progressWindow = findWindow(kTransferProgressTitle);
     RemoveLeftoverTempFiles();
-    cipherMode = 0;
     m_phase = 1;
     PostPercent(0);
     m_progressStep = 5;
@@ -200,19 +197,20 @@ int CTCPFileTransfer::Run(int download) {
     m_dataAccepted = 0;
 
     auto closeBoth = [this] {
-        if (m_control) m_control->Close();
-        if (m_listener) m_listener->Close();
+        m_control.close();
+        m_listener.close();
         m_http.reset();
     };
     if (!OpenControl()) {
-        if (m_control) m_control->Close();
+        m_control.close();
         return -1;
     }
     if (!OpenListener()) {
         closeBoth();
         return -1;
     }
-    keyHandle = VLT_KeyCreate(keyMaterial);
+    m_key = VLT_KeyCreate(keyMaterial);
+    m_control.setKey(m_key);
     m_http = std::make_unique<CHttpData>();
     if (!RequestConnectionInfo()) {
         closeBoth();
@@ -245,39 +243,36 @@ int CTCPFileTransfer::Run(int download) {
 }
 
 bool CTCPFileTransfer::OpenControl() {
-    if (!m_control) {
-        m_control = std::make_unique<TcpSocket>();
-        m_listener = std::make_unique<TcpSocket>();
-    }
-    if (!m_control->Create()) {
+    if (!m_control.socket().open()) {
         ShowError("ソケット作成失敗");
         return false;
     }
-    if (!m_control->Connect(m_host, m_port)) {
+    if (!m_control.socket().connect(m_host, m_port, linkTiming().connect)) {
         ShowError("コネクト失敗");
         return false;
     }
-    m_localAddress = m_control->LocalAddress();
+    m_localAddress = m_control.socket().localAddress();
     return true;
 }
 
 bool CTCPFileTransfer::OpenListener() {
-    m_listener->SetOwnerWindow(m_progressWindow);
-    if (!m_listener->Create()) return false;
+    if (!m_listener.open()) return false;
     int port = m_listenPort;
-    if (!m_listener->BindListen(port, 2, m_listenAddress)) {
-        m_listener->Close();
+    const OpResult bound = m_listener.bindListen(port, 2, m_listenAddress);
+    if (!bound.ok()) {
+        MessageBox(m_progressWindow, bound.message, bound.caption, MB_ICONWARNING | MB_OK);
+        m_listener.close();
         return false;
     }
     return true;
 }
 
-bool CTCPFileTransfer::ReadHead(TcpSocket& socket, std::chrono::milliseconds perByte) {
+bool CTCPFileTransfer::ReadHead(LinkStream& stream, std::chrono::milliseconds perByte) {
     char line[kLineSize];
     std::size_t total = 0;
     for (;;) {
         auto wait = perByte;
-        const int n = socket.ReadLineWait(line, sizeof line, wait);
+        const int n = stream.readLineWait(line, sizeof line, wait);
         if (n <= 0) return true;
         total += static_cast<std::size_t>(n);
         if (total > kMaxHeadBytes) return false;
@@ -289,9 +284,8 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
     std::memset(m_answerFile, 0, sizeof m_answerFile);
     std::string request;
     BuildRequest(1, request);
-    const int sent = m_control->SendLine(request);
     // Only the connection request leaves in plain; from here on both directions are enciphered.
-    if (cipherMode == 1) cipherMode = 0;
+    const int sent = m_control.sendPlainLine(request);
     if (sent != static_cast<int>(request.size()) + 2) {
         ShowError("送信が正常に終了しませんでした");
         return false;
@@ -299,7 +293,7 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
 
     char line[kLineSize];
     auto wait = linkTiming().answerStatusLine;
-    if (m_control->ReadLineWait(line, sizeof line, wait) <= 0) {
+    if (m_control.readLineWait(line, sizeof line, wait) <= 0) {
         ShowError(wait.count() == -1 ? "主装置との接続がタイムアウトしました。" : "主装置からの装置データの受信に失敗しました。");
         return false;
     }
@@ -307,12 +301,12 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
         ShowError("主装置種別エラー発生");
         return false;
     }
-    if (!ReadHead(*m_control, linkTiming().answerHeaderLine)) {
+    if (!ReadHead(m_control, linkTiming().answerHeaderLine)) {
         ShowError("主装置からの装置データの受信に失敗しました。");
         return false;
     }
     if (StatusClass() != 2) {
-        m_control->Close();
+        m_control.close();
         ShowError(m_status == 404 ? "主装置使用中です。" : "データ受信に失敗しました。");
         return false;
     }
@@ -375,7 +369,7 @@ int CTCPFileTransfer::ReadAnswerBody(std::string& body, int& length) {
         char line[kLineSize];
         for (;;) {
             auto wait = linkTiming().answerBody;
-            const int n = m_control->ReadLineWait(line, sizeof line, wait);
+            const int n = m_control.readLineWait(line, sizeof line, wait);
             if (n <= 0) {
                 if (wait.count() == -1) {
                     ShowError("主装置との接続がタイムアウトしました。");
@@ -400,8 +394,8 @@ int CTCPFileTransfer::ReadAnswerBody(std::string& body, int& length) {
     body.resize(static_cast<std::size_t>(length));
     int received = 0;
     while (received < length) {
-        if (m_control->WaitReadable(linkTiming().answerBody) != 1) break;
-        const int r = m_control->RecvSome(body.data() + received, length - received);
+        if (m_control.socket().waitReadable(linkTiming().answerBody) != 1) break;
+        const int r = m_control.recvSome(body.data() + received, length - received);
         if (r < 0) {
             body.clear();
             return 0;

@@ -19,7 +19,7 @@
 //   window as posted messages; pending window messages are taken at fixed points of the data
 //   phase. Every fixed wait and time-out comes from linkTiming() (link/link_timing.h).
 // - After every run, successful or not, the sockets are closed and the key handle is released
-//   (keyHandle is 0 and the key material wiped).
+//   (KeyHandle() is 0 and the key material wiped).
 //
 // The message-layer operations (BuildRequest ... CheckCredentials) are members because they read
 // and write the state of the exchange in progress (phase, method, status, path, host, password,
@@ -33,9 +33,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/socket.h"
+#include "link/link_stream.h"
 #include "ui/win_types.h"
 
-class TcpSocket;
 class CHttpData;
 
 class CTCPFileTransfer {
@@ -78,12 +79,15 @@ public:
     // Message layer.
     int BuildRequest(int kind, std::string& text);
     void AppendHeaders(int kind, bool request, std::string& text);
-    bool SendStatus(int code, TcpSocket& socket);
+    bool SendStatus(int code, LinkStream& stream);
     bool ParseStatusLine(std::string_view line);
     int ParseHeaderLine(std::string_view line);
     bool ParseRequestLine(std::string_view line);
     int StatusClass() const;
     bool CheckCredentials(std::string_view text) const;
+
+    // The cipher key of the run in progress (a vaultline handle); 0 between runs.
+    int KeyHandle() const { return m_key; }
 
 protected:
     // Run steps.
@@ -111,16 +115,17 @@ protected:
     void PostRange(std::int64_t total) const;
     // Header lines into ParseHeaderLine until the empty line, an expired wait, an error or the
     // peer's close; false when the head grows beyond any real one.
-    bool ReadHead(TcpSocket& socket, std::chrono::milliseconds perByte);
+    bool ReadHead(LinkStream& stream, std::chrono::milliseconds perByte);
     bool ReadRequest();
     bool Refuse(int code);
     bool SendRequestAndReadAnswer(const std::string& request);
     bool ConvertFetchedDocument(const std::string& documentPath);
 
     HWND m_owner = nullptr;
-    std::unique_ptr<TcpSocket> m_control;
-    std::unique_ptr<TcpSocket> m_listener;
-    std::unique_ptr<TcpSocket> m_data;
+    LinkStream m_control;
+    Socket m_listener;
+    LinkStream m_data;
+    int m_key = 0;
     std::int32_t m_phase = 0;
     std::int32_t m_method = 0;
     std::int32_t m_status = 0;

@@ -103,7 +103,7 @@ protected:
             EXPECT_EQ(messages[0].type, MB_ICONWARNING | MB_OK);
             EXPECT_EQ(messages[0].owner, static_cast<HWND>(&progress_));
         }
-        EXPECT_EQ(keyHandle.load(), 0);
+        EXPECT_EQ(transfer_.KeyHandle(), 0);
         for (const auto& n : entriesIn(workDir_ + "/Zu")) ADD_FAILURE() << "left behind: Zu/" << n;
         EXPECT_LT(elapsed_, 8s);
     }
@@ -374,11 +374,11 @@ private:
 
 // A listener on 127.0.0.3 that completes connections and never takes them.
 struct SilentUnit {
-    TcpSocket socket;
+    Socket socket;
     int port = 0;
     SilentUnit() {
-        socket.Create();
-        socket.BindListen(port, 2, "127.0.0.3");
+        socket.open();
+        socket.bindListen(port, 2, "127.0.0.3");
     }
 };
 
@@ -404,11 +404,11 @@ TEST_F(TransferFailure, SocketsThatCannotBeCreated) {
 }
 
 TEST_F(TransferFailure, NoFreeDataPortShowsTheBindMessage) {
-    std::vector<TcpSocket> holders(5);
+    std::vector<Socket> holders(5);
     for (int i = 0; i < 5; ++i) {
         int port = toolPort_ + i;
-        ASSERT_TRUE(holders[i].Create());
-        ASSERT_TRUE(holders[i].BindListen(port, 1, "127.0.0.1"));
+        ASSERT_TRUE(holders[i].open());
+        ASSERT_TRUE(holders[i].bindListen(port, 1, "127.0.0.1").ok());
         ASSERT_EQ(port, toolPort_ + i);
     }
     EXPECT_EQ(run(Entry::ReadPhonebook), -1);

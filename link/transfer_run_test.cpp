@@ -295,7 +295,7 @@ TEST_F(TransferRun, OnlyTemplatesToFirmware3EndsWithoutADataConnection) {
     const SimulatorSession s = session();
     EXPECT_TRUE(s.fileList.empty());
     EXPECT_TRUE(headsFromTool(s, "data").empty());
-    EXPECT_EQ(keyHandle.load(), 0);
+    EXPECT_EQ(transfer_.KeyHandle(), 0);
 }
 
 TEST_F(TransferRun, WriteRestrictionNumbersListsTheLastBlockTwiceWithTheToolsAddress) {
@@ -348,14 +348,14 @@ TEST_F(TransferRun, ASecondRunAfterAFailedOneSucceedsAndLeftoversAreGone) {
     EXPECT_EQ(transfer_.ReadCallHistory(), -1);
     EXPECT_EQ(ui_.lastMessage().text, "主装置使用中です。");
     EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
-    EXPECT_EQ(keyHandle.load(), 0);
+    EXPECT_EQ(transfer_.KeyHandle(), 0);
 
     ASSERT_TRUE(unit_->waitForSessions(sessionsBefore_ + 1, 5s));
     sessionsBefore_ = unit_->sessionCount();
     unit_->setOptions(baseOptions_);
     EXPECT_EQ(transfer_.ReadCallHistory(), 0);
     EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
-    EXPECT_EQ(keyHandle.load(), 0);
+    EXPECT_EQ(transfer_.KeyHandle(), 0);
 }
 
 TEST_F(TransferRun, APreparationThatCannotFinishLeavesNoBlockToSend) {
