@@ -73,8 +73,7 @@ bool CTCPFileTransfer::WriteFileList(int download) {
     if (m_queue.empty()) return true;
     const std::string path = MakeTempName();
     if (path.empty() || path.size() > kPathLimit) return false;
-    std::memset(m_fileListFile, 0, sizeof m_fileListFile);
-    std::strncpy(m_fileListFile, path.c_str(), kPathLimit);
+    m_fileListFile = path;
 
     const std::string& address = download ? m_host : m_localAddress;
     std::string text = "<root>\n<UD-TYPE>";
@@ -160,14 +159,14 @@ int CTCPFileTransfer::RunDataPhase(int download) {
 bool CTCPFileTransfer::ReadRequest() {
     char line[kLineSize];
     auto wait = linkTiming().requestLine;
-    if (m_data.readLineWait(line, sizeof line, wait) <= 0 || !ParseRequestLine(line)) return false;
+    if (m_data.readLineWait(line, sizeof line, wait) <= 0 || !parseRequestLine(line, m_method, m_path)) return false;
     // The header lines wait per byte as long as the request line before them.
     return ReadHead(m_data, linkTiming().requestLine);
 }
 
 bool CTCPFileTransfer::Refuse(int code) {
     m_http->contentLength = -1;
-    SendStatus(code, m_data);
+    SendStatus(code);
     return false;
 }
 
@@ -184,11 +183,11 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
     if (!ReadRequest()) return false;
     if (m_http->authorization.empty()) {
         m_http->contentLength = -1;
-        SendStatus(401, m_data);
+        SendStatus(401);
     }
     if (!ReadRequest()) return false;
-    if (!CheckCredentials(m_http->authorization)) return Refuse(401);
-    if (m_method != 1) return Refuse(501);
+    if (!credentialsMatch(m_http->authorization, m_unitPassword)) return Refuse(401);
+    if (m_method != RequestMethod::Get) return Refuse(501);
 
     const std::string name = m_path.empty() ? std::string() : m_path.substr(1);
     const bool isList = equalsIgnoringCase(name, kFileListName);
@@ -212,8 +211,6 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
         // folder until the next run.
         const std::string copy = MakeTempName();
         if (copy.empty() || copy.size() > kPathLimit) return Refuse(403);
-        std::memset(m_receivedFile, 0, sizeof m_receivedFile);
-        std::strncpy(m_receivedFile, copy.c_str(), kPathLimit);
         if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
             return Refuse(403);
     }
@@ -224,7 +221,7 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
     const LinkTiming& timing = linkTiming();
     pace(m_paced ? timing.serveBeforeHead : timing.serveBeforeHeadUnpaced);
     m_http->contentLength = length;
-    if (!SendStatus(200, m_data)) return false;
+    if (!SendStatus(200)) return false;
     pumpAndPace(30, m_paced ? timing.serveAfterHeadStep : timing.serveAfterHeadStepUnpaced);
     if (m_data.sendBlock(body.data(), length, true) < length) return false;
     removeFirst(m_queue, isList ? lowerAscii(name) : canonical);
@@ -249,7 +246,7 @@ bool CTCPFileTransfer::SendRequestAndReadAnswer(const std::string& request) {
         }
         return false;
     }
-    if (!ParseStatusLine(line)) return false;
+    if (!parseStatusLine(line, m_status)) return false;
     return ReadHead(m_data, linkTiming().fetchStatusLine);
 }
 
@@ -257,30 +254,24 @@ bool CTCPFileTransfer::FetchFile() {
     if (m_queue.empty()) return false;
     m_currentFile = m_queue.front();
 
-    std::string request;
-    BuildRequest(5, request);
-    if (!SendRequestAndReadAnswer(request)) return false;
-    if (StatusClass() != 2 && m_status != 401) {
+    if (!SendRequestAndReadAnswer(fileRequest(m_currentFile, m_host))) return false;
+    if (statusClass(m_status) != 2 && m_status != 401) {
         m_data.close();
         return false;
     }
     pace(linkTiming().fetchBetweenRequests);
-    BuildRequest(3, request);
     // Only the answer to the second request says how long its body is.
     m_http->contentLength = -1;
-    m_http->contentLengthText.clear();
-    if (!SendRequestAndReadAnswer(request)) return false;
+    if (!SendRequestAndReadAnswer(fileRequest(m_currentFile, m_host, m_unitPassword))) return false;
     // A document without a usable length cannot be read: fail the fetch.
-    if (StatusClass() != 2 || m_http->contentLength < 0 || m_http->contentLength > kMaxBodyLength) {
+    if (statusClass(m_status) != 2 || m_http->contentLength < 0 || m_http->contentLength > kMaxBodyLength) {
         m_data.close();
         return false;
     }
 
     const std::string documentPath = MakeTempName();
     if (documentPath.empty() || documentPath.size() > kPathLimit) return false;
-    std::memset(m_receivedFile, 0, sizeof m_receivedFile);
-    std::strncpy(m_receivedFile, documentPath.c_str(), kPathLimit);
-    std::FILE* file = std::fopen(m_receivedFile, "wb");
+    std::FILE* file = std::fopen(documentPath.c_str(), "wb");
     if (file == nullptr) return false;
 
     pumpAndPace(10, linkTiming().fetchBeforeBodyStep);

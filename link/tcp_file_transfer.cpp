@@ -26,20 +26,13 @@ namespace {
 constexpr std::string_view kErrorCaption = "エラー";
 constexpr int kLineSize = 1024;
 constexpr std::size_t kPathLimit = 260;
-// A head (header lines) beyond this size is no real one: the exchange fails.
-constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 // The connection answer read line by line (no Content-Length) is a few hundred bytes; a body
 // that grows beyond this fails the exchange.
 constexpr std::size_t kMaxAnswerLineBody = 256 * 1024;
 
-void copyPath(char (&out)[261], const std::string& path) {
-    std::memset(out, 0, sizeof out);
-    std::strncpy(out, path.c_str(), kPathLimit);
-}
-
 }  // namespace
 
-CTCPFileTransfer::CTCPFileTransfer(HWND owner) : m_owner(owner) {}
+CTCPFileTransfer::CTCPFileTransfer(HWND /*owner*/) {}
 
 CTCPFileTransfer::~CTCPFileTransfer() { ReleaseKey(); }
 
@@ -192,7 +185,7 @@ int CTCPFileTransfer::Run(int download) {
     m_unitPassword.clear();
     m_fwVersion = 0.0;
     m_status = 0;
-    m_method = 0;
+    m_method = RequestMethod::Other;
     m_path.clear();
     m_dataAccepted = 0;
 
@@ -268,22 +261,22 @@ bool CTCPFileTransfer::OpenListener() {
 }
 
 bool CTCPFileTransfer::ReadHead(LinkStream& stream, std::chrono::milliseconds perByte) {
-    char line[kLineSize];
-    std::size_t total = 0;
-    for (;;) {
-        auto wait = perByte;
-        const int n = stream.readLineWait(line, sizeof line, wait);
-        if (n <= 0) return true;
-        total += static_cast<std::size_t>(n);
-        if (total > kMaxHeadBytes) return false;
-        ParseHeaderLine(line);
-    }
+    return readHead(stream, perByte, [this](std::string_view line) {
+        if (!m_http || m_phase < 1 || m_phase > 3) return;
+        const HeaderSet set = m_phase == 1 ? HeaderSet::ConnectionAnswer : HeaderSet::DataPhase;
+        if (parseHeaderLine(line, set, *m_http) == HeaderField::Connection &&
+            equalsIgnoringCase(m_http->connection, "Keep-Alive"))
+            m_control.socket().setKeepAlive(1);
+    });
+}
+
+bool CTCPFileTransfer::SendStatus(int code) {
+    const std::string head = answerHead(code, m_http ? m_http->contentLength : -1);
+    return m_data.sendLine(head) == static_cast<int>(head.size()) + 2;
 }
 
 bool CTCPFileTransfer::RequestConnectionInfo() {
-    std::memset(m_answerFile, 0, sizeof m_answerFile);
-    std::string request;
-    BuildRequest(1, request);
+    const std::string request = connectionRequest(keyMaterial);
     // Only the connection request leaves in plain; from here on both directions are enciphered.
     const int sent = m_control.sendPlainLine(request);
     if (sent != static_cast<int>(request.size()) + 2) {
@@ -297,7 +290,7 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
         ShowError(wait.count() == -1 ? "主装置との接続がタイムアウトしました。" : "主装置からの装置データの受信に失敗しました。");
         return false;
     }
-    if (!ParseStatusLine(line)) {
+    if (!parseStatusLine(line, m_status)) {
         ShowError("主装置種別エラー発生");
         return false;
     }
@@ -305,7 +298,7 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
         ShowError("主装置からの装置データの受信に失敗しました。");
         return false;
     }
-    if (StatusClass() != 2) {
+    if (statusClass(m_status) != 2) {
         m_control.close();
         ShowError(m_status == 404 ? "主装置使用中です。" : "データ受信に失敗しました。");
         return false;
@@ -314,10 +307,7 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
     std::string answerPath = MakeTempName();
     if (endsWithIgnoringCase(answerPath, ".tmp")) answerPath.replace(answerPath.size() - 4, 4, ".xml");
     std::FILE* file = nullptr;
-    if (!answerPath.empty() && answerPath.size() <= kPathLimit) {
-        copyPath(m_answerFile, answerPath);
-        file = std::fopen(m_answerFile, "wb");
-    }
+    if (!answerPath.empty() && answerPath.size() <= kPathLimit) file = std::fopen(answerPath.c_str(), "wb");
     if (file == nullptr) {
         ShowError("受信データファイルの作成に失敗しました。");
         return false;
@@ -326,22 +316,22 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
     int length = m_http->contentLength;
     if (!ReadAnswerBody(body, length)) {
         std::fclose(file);
-        std::remove(m_answerFile);
+        std::remove(answerPath.c_str());
         return false;
     }
     // Written in text mode: the XML reader reads the CR LF back as LF.
     const std::string text = textModeEncode(body);
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     if (std::fclose(file) != 0 || !written) {
-        std::remove(m_answerFile);
+        std::remove(answerPath.c_str());
         ShowError("受信データファイルの作成に失敗しました。");
         return false;
     }
 
     CXMLAccess document;
-    if (!document.Load(m_answerFile)) {
+    if (!document.Load(answerPath)) {
         ShowError("受信ファイルの読み込みに失敗しました。");
-        std::remove(m_answerFile);
+        std::remove(answerPath.c_str());
         return false;
     }
     auto firstText = [&document](const char* tag, std::string& member) {
@@ -353,13 +343,13 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
     if (firstText("fw_ver", m_fwText)) {
         m_fwVersion = std::strtod(m_fwText.c_str(), nullptr);
         if ((equalsIgnoringCase(m_fwText, "1.00") || equalsIgnoringCase(m_fwText, "2.00")) && m_restrictionRun == 1) {
-            std::remove(m_answerFile);
+            std::remove(answerPath.c_str());
             return false;
         }
     }
     firstText("dev_type", m_deviceType);
     firstText("password", m_unitPassword);
-    std::remove(m_answerFile);
+    std::remove(answerPath.c_str());
     return true;
 }
 

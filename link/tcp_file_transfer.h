@@ -21,9 +21,9 @@
 // - After every run, successful or not, the sockets are closed and the key handle is released
 //   (KeyHandle() is 0 and the key material wiped).
 //
-// The message-layer operations (BuildRequest ... CheckCredentials) are members because they read
-// and write the state of the exchange in progress (phase, method, status, path, host, password,
-// current file, key material, the current CHttpData).
+// The heads are built and parsed by the free functions of link/http_head.h; the members below
+// hold the state of the exchange in progress (phase, method, status, path, current file, key,
+// the current CHttpData).
 #pragma once
 
 #include <chrono>
@@ -34,13 +34,14 @@
 #include <string_view>
 
 #include "base/socket.h"
+#include "link/http_head.h"
 #include "link/link_stream.h"
 #include "ui/win_types.h"
 
-class CHttpData;
 
 class CTCPFileTransfer {
 public:
+    // `owner` is the window the workflow runs under; messages of a run go to the progress window.
     explicit CTCPFileTransfer(HWND owner);
     virtual ~CTCPFileTransfer();
     CTCPFileTransfer(const CTCPFileTransfer&) = delete;
@@ -76,16 +77,6 @@ public:
     void PrepareRestrictionFiles();
     void PrepareTemplateFile();
 
-    // Message layer.
-    int BuildRequest(int kind, std::string& text);
-    void AppendHeaders(int kind, bool request, std::string& text);
-    bool SendStatus(int code, LinkStream& stream);
-    bool ParseStatusLine(std::string_view line);
-    int ParseHeaderLine(std::string_view line);
-    bool ParseRequestLine(std::string_view line);
-    int StatusClass() const;
-    bool CheckCredentials(std::string_view text) const;
-
     // The cipher key of the run in progress (a vaultline handle); 0 between runs.
     int KeyHandle() const { return m_key; }
 
@@ -113,21 +104,22 @@ protected:
     void ShowError(std::string_view text) const;
     void PostPercent(int percent) const;
     void PostRange(std::int64_t total) const;
-    // Header lines into ParseHeaderLine until the empty line, an expired wait, an error or the
-    // peer's close; false when the head grows beyond any real one.
+    // Header lines of the current phase into m_http (see readHead); a Keep-Alive connection
+    // header of either connection sets keep-alive on the control connection.
     bool ReadHead(LinkStream& stream, std::chrono::milliseconds perByte);
+    // Sends the answer head for `code` on the data connection (the length from m_http).
+    bool SendStatus(int code);
     bool ReadRequest();
     bool Refuse(int code);
     bool SendRequestAndReadAnswer(const std::string& request);
     bool ConvertFetchedDocument(const std::string& documentPath);
 
-    HWND m_owner = nullptr;
     LinkStream m_control;
     Socket m_listener;
     LinkStream m_data;
     int m_key = 0;
     std::int32_t m_phase = 0;
-    std::int32_t m_method = 0;
+    RequestMethod m_method = RequestMethod::Other;
     std::int32_t m_status = 0;
     std::string m_workDir;
     std::string m_password = "7351";
@@ -136,9 +128,7 @@ protected:
     std::string m_host = "Localhost";
     std::int32_t m_port = 9000;
     std::int32_t m_listenPort = 9000;
-    char m_answerFile[261] = {};
-    char m_fileListFile[261] = {};
-    char m_receivedFile[261] = {};
+    std::string m_fileListFile;  // the file list of the run, served as "file_list.xml"
     std::unique_ptr<CHttpData> m_http;
     std::string m_fwText;
     std::string m_deviceType;
