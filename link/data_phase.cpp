@@ -14,6 +14,7 @@
 #include "data/process_state.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
+#include "link/data_phase.h"
 #include "link/http_data.h"
 #include "link/link_timing.h"
 #include "link/progress_messages.h"
@@ -75,16 +76,7 @@ bool CTCPFileTransfer::WriteFileList(int download) {
     if (path.empty() || path.size() > kPathLimit) return false;
     m_fileListFile = path;
 
-    const std::string& address = download ? m_host : m_localAddress;
-    std::string text = "<root>\n<UD-TYPE>";
-    text += download ? "DOWNLOAD" : "UPLOAD";
-    text += "</UD-TYPE>\n";
-    for (const std::string& name : m_queue) {
-        std::string element, fileName;
-        if (!fileListEntry(name, element, fileName)) continue;
-        text += "<" + element + ">" + address + "/" + fileName + "</" + element + ">\n";
-    }
-    text += "</root>\n";
+    const std::string text = fileListText(m_queue, download != 0, download ? m_host : m_localAddress);
     return writeWholeFile(path, textModeEncode(text));
 }
 
@@ -198,7 +190,7 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
     } else {
         canonical = recognisedDataFile(name);
         if (canonical.empty() || canonical == kCallHistoryName) return Refuse(404);
-        file = WorkPath(canonical);
+        file = workPath(m_workDir, canonical);
     }
     if (file.empty() || !fileExists(file)) return Refuse(404);
     if (m_phase == 2 && !isList) return Refuse(403);
@@ -286,12 +278,28 @@ bool CTCPFileTransfer::FetchFile() {
         ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     }
     ok = std::fclose(file) == 0 && ok;
-    if (!ok || !ConvertFetchedDocument(documentPath)) return false;
+    if (!ok || !convertFetchedDocument(documentPath, m_currentFile, m_workDir)) return false;
     removeFirst(m_queue, lowerAscii(m_currentFile));
     return true;
 }
 
-bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
+// ---- the steps that need nothing of the run ----
+
+std::string fileListText(const std::list<std::string>& queue, bool download, std::string_view address) {
+    std::string text = "<root>\n<UD-TYPE>";
+    text += download ? "DOWNLOAD" : "UPLOAD";
+    text += "</UD-TYPE>\n";
+    for (const std::string& name : queue) {
+        std::string element, fileName;
+        if (!fileListEntry(name, element, fileName)) continue;
+        text += "<" + element + ">";
+        text.append(address).append("/").append(fileName);
+        text += "</" + element + ">\n";
+    }
+    return text + "</root>\n";
+}
+
+bool convertFetchedDocument(const std::string& documentPath, std::string_view fileName, const std::string& workDir) {
     CXMLAccess document;
     if (!document.Load(documentPath)) return false;
     const std::string infoLine = userInfoLine();
@@ -303,7 +311,7 @@ bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
         bool blankLine;       // an empty line follows the user-information line
         Converter convert;
     };
-    const std::string name = lowerAscii(m_currentFile);
+    const std::string name = lowerAscii(fileName);
     std::vector<Target> targets;
     if (name == kCallHistoryName) {
         targets.push_back({"naityaklog.txt", "naityaklog", true,
@@ -330,7 +338,7 @@ bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
     }
 
     for (const Target& target : targets) {
-        std::FILE* out = std::fopen(WorkPath(target.fileName).c_str(), "wb");
+        std::FILE* out = std::fopen(workPath(workDir, target.fileName).c_str(), "wb");
         if (out == nullptr) return false;
         std::fwrite(infoLine.data(), 1, infoLine.size(), out);
         if (target.blankLine) std::fputs("\r\n", out);
@@ -339,59 +347,4 @@ bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
         if (std::fclose(out) != 0 || failed) return false;
     }
     return true;
-}
-
-// ---- upload preparation ----
-
-namespace {
-
-// Opens the staged source and the first block of the work directory, both as bytes, and hands
-// them to the block maker. Every block of the family that exists afterwards was made by this
-// preparation: the old ones are removed first, and a preparation that cannot finish (no source,
-// a block that cannot be created or written) removes what it made. An upload can thus never send
-// a block left over from an earlier preparation, or one cut short; it fails on the missing block.
-template <typename Maker>
-void prepareBlocks(const std::string& sourcePath, const std::vector<std::string>& blockPaths, Maker maker) {
-    for (const std::string& path : blockPaths) std::remove(path.c_str());
-    bool made = false;
-    if (std::FILE* source = std::fopen(sourcePath.c_str(), "rb")) {
-        if (std::FILE* target = std::fopen(blockPaths.front().c_str(), "wb")) {
-            made = maker(source, target, blockPaths.front()) == 1;
-            made = std::fclose(target) == 0 && made;
-        }
-        std::fclose(source);
-    }
-    if (!made)
-        for (const std::string& path : blockPaths) std::remove(path.c_str());
-}
-
-}  // namespace
-
-void CTCPFileTransfer::PrepareSpeedDialFiles(int familyFlag) {
-    const bool tenColumn = familyFlag == 1;
-    std::vector<std::string> blocks;
-    for (int i = 0; i < 20; ++i) blocks.push_back(WorkPath(speedDialBlockName(i, tenColumn)));
-    prepareBlocks(WorkPath(tenColumn ? kSpeedDialTenColumnName : kSpeedDialName), blocks,
-                  [familyFlag](std::FILE* in, std::FILE* out, const std::string& path) {
-                      return makeSpeedDialBlocks(in, out, path, familyFlag);
-                  });
-}
-
-void CTCPFileTransfer::PrepareExtensionFiles() {
-    std::vector<std::string> blocks;
-    for (const std::string& name : extensionBlockNames()) blocks.push_back(WorkPath(name));
-    prepareBlocks(WorkPath(kExtensionName), blocks,
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeExtensionBlocks(in, out, path); });
-}
-
-void CTCPFileTransfer::PrepareRestrictionFiles() {
-    std::vector<std::string> blocks;
-    for (const std::string& name : restrictionBlockNames()) blocks.push_back(WorkPath(name));
-    prepareBlocks(WorkPath("hkiseinotmp.txt"), blocks,
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeRestrictionBlocks(in, out, path); });
-}
-
-void CTCPFileTransfer::PrepareTemplateFile() {
-    prepareBlocks(WorkPath("usertkbntmp.txt"), {WorkPath(kTemplateName)},
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeTemplateBlock(in, out, path); });
 }

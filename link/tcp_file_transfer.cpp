@@ -17,6 +17,7 @@
 #include "link/link_timing.h"
 #include "link/progress_messages.h"
 #include "link/transfer_names.h"
+#include "link/upload_preparation.h"
 #include "ui/message_box.h"
 #include "ui/window_registry.h"
 #include "vaultline/vaultline.h"
@@ -54,16 +55,10 @@ void CTCPFileTransfer::SetListenPort(int port) { m_listenPort = port; }
 
 void CTCPFileTransfer::SetListenAddress(const std::string& address) { m_listenAddress = address; }
 
-std::string CTCPFileTransfer::WorkPath(std::string_view name) const {
-    // An empty work directory is the current directory.
-    if (m_workDir.empty()) return std::string(name);
-    return m_workDir + "/" + std::string(name);
-}
-
 std::string CTCPFileTransfer::MakeTempName() {
     // A folder path cut to the limit would name another folder: a name that cannot be held
     // is no name at all.
-    const std::string dir = WorkPath("Zu");
+    const std::string dir = workPath(m_workDir, "Zu");
     if (dir.size() > kPathLimit) return {};
     ::mkdir(dir.c_str(), 0777);
     std::string name = createUniqueTempFile(dir);
@@ -75,7 +70,7 @@ std::string CTCPFileTransfer::MakeTempName() {
 }
 
 void CTCPFileTransfer::RemoveLeftoverTempFiles() {
-    const std::string dir = WorkPath("Zu");
+    const std::string dir = workPath(m_workDir, "Zu");
     DIR* folder = ::opendir(dir.c_str());
     if (folder == nullptr) return;
     while (const dirent* entry = ::readdir(folder)) {
@@ -108,6 +103,14 @@ void CTCPFileTransfer::ReleaseKey() {
     m_control.setKey(0);
     m_data.setKey(0);
 }
+
+void CTCPFileTransfer::PrepareSpeedDialFiles(int familyFlag) { prepareSpeedDialBlocks(m_workDir, familyFlag); }
+
+void CTCPFileTransfer::PrepareExtensionFiles() { prepareExtensionBlocks(m_workDir); }
+
+void CTCPFileTransfer::PrepareRestrictionFiles() { prepareRestrictionBlocks(m_workDir); }
+
+void CTCPFileTransfer::PrepareTemplateFile() { prepareTemplateBlock(m_workDir); }
 
 // ---- entry points ----
 

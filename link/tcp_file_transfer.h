@@ -68,10 +68,8 @@ public:
     int WritePhonebook();
     int WriteRestrictionNumbers();
 
-    // Upload preparation: split the staged work files of the work directory into upload blocks.
-    // familyFlag 1 selects the 10-column speed-dial form. Every block of the family that exists
-    // afterwards was made by this call; one that cannot finish (no staged file, a block that
-    // cannot be written) leaves none, so the upload fails instead of sending an old block.
+    // Upload preparation of the work directory (link/upload_preparation.h). familyFlag 1 selects
+    // the 10-column speed-dial form.
     void PrepareSpeedDialFiles(int familyFlag);
     void PrepareExtensionFiles();
     void PrepareRestrictionFiles();
@@ -99,7 +97,6 @@ protected:
     int StartRun(int download, int restrictionRun, int phonebookRun);
     void ReleaseKey();
     void RemoveLeftoverTempFiles();
-    std::string WorkPath(std::string_view name) const;
     std::list<std::string> PhonebookUploadQueue(bool tenColumn) const;
     void ShowError(std::string_view text) const;
     void PostPercent(int percent) const;
@@ -112,7 +109,6 @@ protected:
     bool ReadRequest();
     bool Refuse(int code);
     bool SendRequestAndReadAnswer(const std::string& request);
-    bool ConvertFetchedDocument(const std::string& documentPath);
 
     LinkStream m_control;
     Socket m_listener;

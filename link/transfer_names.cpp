@@ -59,6 +59,12 @@ std::vector<std::string> makeDataFileNames() {
 
 }  // namespace
 
+std::string workPath(std::string_view workDir, std::string_view name) {
+    std::string path(workDir);
+    if (!path.empty()) path += '/';
+    return path.append(name);
+}
+
 std::string speedDialBlockName(int block, bool tenColumn) {
     char name[32];
     std::snprintf(name, sizeof name, "%s%04d.txt", tenColumn ? "sys-tanf" : "sys-tan", block * 500);
