@@ -28,7 +28,7 @@
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
-#include "link/simulator_transfer_test.h"
+#include "link/simulator_transfer_test_support.h"
 #include "link/tcp_file_transfer.h"
 #include "mainunit/simulator.h"
 #include "ui/scripted/scripted_ui.h"

@@ -19,7 +19,7 @@
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
-#include "link/simulator_transfer_test.h"
+#include "link/simulator_transfer_test_support.h"
 #include "link/tcp_file_transfer.h"
 #include "link/transfer_names.h"
 #include "mainunit/simulator.h"
