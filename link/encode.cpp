@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "base/ascii_text.h"
-
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -62,23 +60,6 @@ std::string CEncode::Base64Decode(std::string_view text) {
         if (i + 3 >= n || text[i + 3] == '=') break;
         const unsigned v3 = base64Value(text[i + 3]);
         out += static_cast<char>((v2 << 6 | v3) & 0xFF);
-    }
-    return out;
-}
-
-std::string CEncode::UrlDecode(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+') {
-            out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexDigitValue(text[i + 1]) << 4 | hexDigitValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += c;
-        }
     }
     return out;
 }

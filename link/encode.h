@@ -13,8 +13,4 @@ public:
     // Decodes Base64 group by group. A character outside the alphabet counts as 63; decoding
     // stops at the first "=" and at a group cut short by the end of the text.
     static std::string Base64Decode(std::string_view text);
-    // "+" becomes a space and "%" followed by two hexadecimal digits the byte they give; every
-    // other byte is copied, including a "%" that is not followed by two hexadecimal digits.
-    // Never reads past the end of `text`.
-    static std::string UrlDecode(std::string_view text);
 };
