@@ -26,7 +26,6 @@ public:
     Socket& socket() { return m_socket; }
     const Socket& socket() const { return m_socket; }
     void setKey(int key) { m_key = key; }
-    int key() const { return m_key; }
     bool isOpen() const { return m_socket.isOpen(); }
     void close() { m_socket.close(); }
 

@@ -23,7 +23,9 @@
 //
 // The heads are built and parsed by the free functions of link/http_head.h; the members below
 // hold the state of the exchange in progress (phase, method, status, path, current file, key,
-// the current CHttpData).
+// the current CHttpData). The session's steps are in tcp_file_transfer.cpp, the data phase's in
+// data_phase.cpp (its steps that need nothing of the run: link/data_phase.h), the upload
+// preparation in link/upload_preparation.h.
 #pragma once
 
 #include <chrono>
@@ -37,7 +39,6 @@
 #include "link/http_head.h"
 #include "link/link_stream.h"
 #include "ui/win_types.h"
-
 
 class CTCPFileTransfer {
 public:
