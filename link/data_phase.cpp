@@ -1,6 +1,5 @@
-// The data phase of a transfer run: the firmware adjustment of the queue, the file list, the
-// tool serving the main unit's requests (upload) and fetching the listed files (download), and
-// the preparation of upload blocks.
+#include "link/data_phase.h"
+
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -11,14 +10,11 @@
 #include "base/platform.h"
 #include "base/text_file.h"
 #include "data/exchange_files.h"
-#include "data/process_state.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
-#include "link/data_phase.h"
 #include "link/http_data.h"
 #include "link/link_timing.h"
 #include "link/progress_messages.h"
-#include "link/tcp_file_transfer.h"
 #include "link/transfer_names.h"
 #include "ui/message_box.h"
 #include "ui/message_pump.h"
@@ -54,237 +50,7 @@ bool writeWholeFile(const std::string& path, std::string_view bytes) {
     return std::fclose(file) == 0 && written;
 }
 
-}  // namespace
-
-void CTCPFileTransfer::AdjustQueueForFirmware(int download) {
-    if (m_fwVersion >= 4.0) {
-        sysTanfMode = 1;
-        if (download)
-            m_queue = {std::string(kExtensionName), std::string(kTemplateName), std::string(kSpeedDialTenColumnName)};
-        else
-            m_queue = PhonebookUploadQueue(true);
-        m_queueTotal = static_cast<std::int32_t>(m_queue.size());
-        return;
-    }
-    sysTanfMode = 0;
-    if (!download) m_queue.remove(std::string(kTemplateName));
-}
-
-bool CTCPFileTransfer::WriteFileList(int download) {
-    if (m_queue.empty()) return true;
-    const std::string path = MakeTempName();
-    if (path.empty() || path.size() > kPathLimit) return false;
-    m_fileListFile = path;
-
-    const std::string text = fileListText(m_queue, download != 0, download ? m_host : m_localAddress);
-    return writeWholeFile(path, textModeEncode(text));
-}
-
-int CTCPFileTransfer::RunDataPhase(int download) {
-    m_phase = 2;
-    m_dataAccepted = 0;
-    m_data = LinkStream(m_key);
-
-    int p = 5;
-    PostPercent(5);
-    m_progressStep = 95 / (m_queueTotal > 0 ? m_queueTotal : 1);
-    m_progressPos = 5;
-    PostRange(kWholeRange);
-
-    const LinkTiming& timing = linkTiming();
-    for (;;) {
-        m_http = std::make_unique<CHttpData>();
-        if (!ServeRequest(download)) {
-            m_http.reset();
-            m_data.close();
-            return -1;
-        }
-        if (download) {
-            m_http.reset();
-            break;
-        }
-        m_phase = 3;
-        PostPercent(p);
-        m_progressPos = p;
-        p += m_progressStep;
-        PostRange(kWholeRange);
-        if (m_queue.empty()) {
-            PostPercent(100);
-            pumpMessages(10);
-            pace(timing.uploadEnd);
-            m_http.reset();
-            m_data.close();
-            return 0;
-        }
-        m_http.reset();
-    }
-
-    m_phase = 3;
-    for (;;) {
-        PostPercent(p);
-        m_progressPos = p;
-        p += m_progressStep;
-        PostRange(kWholeRange);
-        pumpOneMessage();
-        m_http = std::make_unique<CHttpData>();
-        if (!FetchFile()) {
-            m_data.close();
-            m_http.reset();
-            m_data.close();
-            return -1;
-        }
-        if (m_queue.empty()) {
-            PostPercent(100);
-            pumpAndPace(10, timing.downloadEndStep);
-            break;
-        }
-        m_http.reset();
-    }
-    m_http.reset();
-    m_data.close();
-    ReleaseKey();
-    return 0;
-}
-
-// ---- serving the main unit ----
-
-bool CTCPFileTransfer::ReadRequest() {
-    char line[kLineSize];
-    auto wait = linkTiming().requestLine;
-    if (m_data.readLineWait(line, sizeof line, wait) <= 0 || !parseRequestLine(line, m_method, m_path)) return false;
-    // The header lines wait per byte as long as the request line before them.
-    return ReadHead(m_data, linkTiming().requestLine);
-}
-
-bool CTCPFileTransfer::Refuse(int code) {
-    m_http->contentLength = -1;
-    SendStatus(code);
-    return false;
-}
-
-bool CTCPFileTransfer::ServeRequest(int /*download*/) {
-    if (m_dataAccepted == 0) {
-        if (!m_listener.acceptWithin(m_data.socket(), linkTiming().acceptData)) {
-            ShowError("主装置との接続に失敗しました。");
-            return false;
-        }
-        m_dataAccepted = 1;
-    }
-    // Every exchange takes two requests: the first is answered with 401 when it carries no
-    // credentials; only the second is served.
-    if (!ReadRequest()) return false;
-    if (m_http->authorization.empty()) {
-        m_http->contentLength = -1;
-        SendStatus(401);
-    }
-    if (!ReadRequest()) return false;
-    if (!credentialsMatch(m_http->authorization, m_unitPassword)) return Refuse(401);
-    if (m_method != RequestMethod::Get) return Refuse(501);
-
-    const std::string name = m_path.empty() ? std::string() : m_path.substr(1);
-    const bool isList = equalsIgnoringCase(name, kFileListName);
-    std::string canonical;
-    std::string file;
-    if (isList) {
-        file = m_fileListFile;
-    } else {
-        canonical = recognisedDataFile(name);
-        if (canonical.empty() || canonical == kCallHistoryName) return Refuse(404);
-        file = workPath(m_workDir, canonical);
-    }
-    if (file.empty() || !fileExists(file)) return Refuse(404);
-    if (m_phase == 2 && !isList) return Refuse(403);
-    if (m_phase != 2 && m_phase != 3) return Refuse(403);
-
-    std::string body;
-    if (!readFileBytes(file, body, kMaxBodyLength)) return Refuse(403);
-    if (!isList) {
-        // A copy of every served data file but the two whole phonebook files is kept in the Zu
-        // folder until the next run.
-        const std::string copy = MakeTempName();
-        if (copy.empty() || copy.size() > kPathLimit) return Refuse(403);
-        if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
-            return Refuse(403);
-    }
-
-    if (m_phase == 3) PostRange(static_cast<std::int64_t>(body.size()));
-    const int length = static_cast<int>(body.size());
-
-    const LinkTiming& timing = linkTiming();
-    pace(m_paced ? timing.serveBeforeHead : timing.serveBeforeHeadUnpaced);
-    m_http->contentLength = length;
-    if (!SendStatus(200)) return false;
-    pumpAndPace(30, m_paced ? timing.serveAfterHeadStep : timing.serveAfterHeadStepUnpaced);
-    if (m_data.sendBlock(body.data(), length, true) < length) return false;
-    removeFirst(m_queue, isList ? lowerAscii(name) : canonical);
-    pumpAndPace(30, m_paced ? timing.serveAfterBodyStep : timing.serveAfterBodyStepUnpaced);
-    return true;
-}
-
-// ---- fetching from the main unit ----
-
-bool CTCPFileTransfer::SendRequestAndReadAnswer(const std::string& request) {
-    if (m_data.sendLine(request) != static_cast<int>(request.size()) + 2) {
-        ShowError("送信が正常に終了しませんでした");
-        return false;
-    }
-    char line[kLineSize];
-    auto wait = linkTiming().fetchStatusLine;
-    if (m_data.readLineWait(line, sizeof line, wait) <= 0) {
-        if (wait.count() == -1) {
-            const HWND progress = findWindow(kTransferProgressTitle);
-            MessageBox(progress ? progress : m_progressWindow, "主装置との接続がタイムアウトしました。", "エラー",
-                       MB_ICONWARNING | MB_OK);
-        }
-        return false;
-    }
-    if (!parseStatusLine(line, m_status)) return false;
-    return ReadHead(m_data, linkTiming().fetchStatusLine);
-}
-
-bool CTCPFileTransfer::FetchFile() {
-    if (m_queue.empty()) return false;
-    m_currentFile = m_queue.front();
-
-    if (!SendRequestAndReadAnswer(fileRequest(m_currentFile, m_host))) return false;
-    if (statusClass(m_status) != 2 && m_status != 401) {
-        m_data.close();
-        return false;
-    }
-    pace(linkTiming().fetchBetweenRequests);
-    // Only the answer to the second request says how long its body is.
-    m_http->contentLength = -1;
-    if (!SendRequestAndReadAnswer(fileRequest(m_currentFile, m_host, m_unitPassword))) return false;
-    // A document without a usable length cannot be read: fail the fetch.
-    if (statusClass(m_status) != 2 || m_http->contentLength < 0 || m_http->contentLength > kMaxBodyLength) {
-        m_data.close();
-        return false;
-    }
-
-    const std::string documentPath = MakeTempName();
-    if (documentPath.empty() || documentPath.size() > kPathLimit) return false;
-    std::FILE* file = std::fopen(documentPath.c_str(), "wb");
-    if (file == nullptr) return false;
-
-    pumpAndPace(10, linkTiming().fetchBeforeBodyStep);
-    PostRange(m_http->contentLength);
-    const int length = m_http->contentLength;
-    std::string body(static_cast<std::size_t>(length), '\0');
-    const int received = m_data.recvBlock(body.data(), length, linkTiming().blockRead, true);
-    // A body cut short is no document, however much of it arrived.
-    bool ok = received == length;
-    if (ok) {
-        const std::string text = textModeEncode(body);
-        ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    }
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok || !convertFetchedDocument(documentPath, m_currentFile, m_workDir)) return false;
-    removeFirst(m_queue, lowerAscii(m_currentFile));
-    return true;
-}
-
-// ---- the steps that need nothing of the run ----
-
+// The file list of the queued names, every line ended by LF.
 std::string fileListText(const std::list<std::string>& queue, bool download, std::string_view address) {
     std::string text = "<root>\n<UD-TYPE>";
     text += download ? "DOWNLOAD" : "UPLOAD";
@@ -297,6 +63,220 @@ std::string fileListText(const std::list<std::string>& queue, bool download, std
         text += "</" + element + ">\n";
     }
     return text + "</root>\n";
+}
+
+}  // namespace
+
+DataPhase::DataPhase(DataPhaseSetup setup, Socket& listener, LinkStream& control,
+                     std::list<std::string>& queue)
+    : m_setup(std::move(setup)), m_listener(listener), m_control(control), m_queue(queue),
+      m_data(m_setup.key) {}
+
+void DataPhase::showError(std::string_view text) const {
+    MessageBox(m_setup.progressWindow, text, "エラー", MB_ICONWARNING | MB_OK);
+}
+
+void DataPhase::postPercent(int percent) const { postTransferPercent(m_setup.progressWindow, percent); }
+
+void DataPhase::postRange(std::int64_t total) const {
+    postTransferRange(m_setup.progressWindow, m_progressPos, m_progressPos + m_progressStep, total);
+}
+
+// The next file's share of the progress: from `percent` on, one step wide.
+void DataPhase::nextStep(int& percent) {
+    postPercent(percent);
+    m_progressPos = percent;
+    percent += m_progressStep;
+    postRange(kWholeRange);
+}
+
+int DataPhase::run(bool download) {
+    int percent = 5;
+    postPercent(5);
+    m_progressStep = 95 / (m_setup.queueTotal > 0 ? m_setup.queueTotal : 1);
+    m_progressPos = 5;
+    postRange(kWholeRange);
+
+    // The file list first; for an upload every listed block after it.
+    for (;;) {
+        m_http = std::make_unique<CHttpData>();
+        if (!serveRequest()) return -1;
+        if (download) break;
+        m_phase = 3;
+        nextStep(percent);
+        if (m_queue.empty()) {
+            postPercent(100);
+            pumpMessages(10);
+            pace(linkTiming().uploadEnd);
+            return 0;
+        }
+    }
+
+    m_phase = 3;
+    for (;;) {
+        nextStep(percent);
+        pumpOneMessage();
+        m_http = std::make_unique<CHttpData>();
+        if (!fetchFile()) return -1;
+        if (m_queue.empty()) {
+            postPercent(100);
+            pumpAndPace(10, linkTiming().downloadEndStep);
+            return 0;
+        }
+    }
+}
+
+bool DataPhase::readHead(std::chrono::milliseconds perByte) {
+    return readHeadFields(m_data, perByte, HeaderSet::DataPhase, *m_http, m_control.socket());
+}
+
+bool DataPhase::sendStatus(int code) {
+    const std::string head = answerHead(code, m_http->contentLength);
+    return m_data.sendLine(head) == static_cast<int>(head.size()) + 2;
+}
+
+// ---- serving the main unit ----
+
+bool DataPhase::readRequest() {
+    char line[kLineSize];
+    auto wait = linkTiming().requestLine;
+    if (m_data.readLineWait(line, sizeof line, wait) <= 0 || !parseRequestLine(line, m_method, m_path)) return false;
+    // The header lines wait per byte as long as the request line before them.
+    return readHead(linkTiming().requestLine);
+}
+
+bool DataPhase::refuse(int code) {
+    m_http->contentLength = -1;
+    sendStatus(code);
+    return false;
+}
+
+bool DataPhase::serveRequest() {
+    if (!m_accepted) {
+        if (!m_listener.acceptWithin(m_data.socket(), linkTiming().acceptData)) {
+            showError("主装置との接続に失敗しました。");
+            return false;
+        }
+        m_accepted = true;
+    }
+    // Every exchange takes two requests: the first is answered with 401 when it carries no
+    // credentials; only the second is served.
+    if (!readRequest()) return false;
+    if (m_http->authorization.empty()) {
+        m_http->contentLength = -1;
+        sendStatus(401);
+    }
+    if (!readRequest()) return false;
+    if (!credentialsMatch(m_http->authorization, m_setup.unitPassword)) return refuse(401);
+    if (m_method != RequestMethod::Get) return refuse(501);
+
+    const std::string name = m_path.empty() ? std::string() : m_path.substr(1);
+    const bool isList = equalsIgnoringCase(name, kFileListName);
+    std::string canonical;
+    std::string file;
+    if (isList) {
+        file = m_setup.fileListPath;
+    } else {
+        canonical = recognisedDataFile(name);
+        if (canonical.empty() || canonical == kCallHistoryName) return refuse(404);
+        file = workPath(m_setup.workDir, canonical);
+    }
+    if (file.empty() || !fileExists(file)) return refuse(404);
+    if (m_phase == 2 && !isList) return refuse(403);
+    if (m_phase != 2 && m_phase != 3) return refuse(403);
+
+    std::string body;
+    if (!readFileBytes(file, body, kMaxBodyLength)) return refuse(403);
+    if (!isList) {
+        // A copy of every served data file but the two whole phonebook files is kept in the Zu
+        // folder until the next run.
+        const std::string copy = makeWorkTempFile(m_setup.workDir);
+        if (copy.empty() || copy.size() > kPathLimit) return refuse(403);
+        if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
+            return refuse(403);
+    }
+
+    if (m_phase == 3) postRange(static_cast<std::int64_t>(body.size()));
+    const int length = static_cast<int>(body.size());
+
+    const LinkTiming& timing = linkTiming();
+    pace(m_setup.paced ? timing.serveBeforeHead : timing.serveBeforeHeadUnpaced);
+    m_http->contentLength = length;
+    if (!sendStatus(200)) return false;
+    pumpAndPace(30, m_setup.paced ? timing.serveAfterHeadStep : timing.serveAfterHeadStepUnpaced);
+    if (m_data.sendBlock(body.data(), length, true) < length) return false;
+    removeFirst(m_queue, isList ? lowerAscii(name) : canonical);
+    pumpAndPace(30, m_setup.paced ? timing.serveAfterBodyStep : timing.serveAfterBodyStepUnpaced);
+    return true;
+}
+
+// ---- fetching from the main unit ----
+
+bool DataPhase::sendRequestAndReadAnswer(const std::string& request) {
+    if (m_data.sendLine(request) != static_cast<int>(request.size()) + 2) {
+        showError("送信が正常に終了しませんでした");
+        return false;
+    }
+    char line[kLineSize];
+    auto wait = linkTiming().fetchStatusLine;
+    if (m_data.readLineWait(line, sizeof line, wait) <= 0) {
+        if (wait.count() == -1) {
+            const HWND progress = findWindow(kTransferProgressTitle);
+            MessageBox(progress ? progress : m_setup.progressWindow, "主装置との接続がタイムアウトしました。", "エラー",
+                       MB_ICONWARNING | MB_OK);
+        }
+        return false;
+    }
+    if (!parseStatusLine(line, m_status)) return false;
+    return readHead(linkTiming().fetchStatusLine);
+}
+
+bool DataPhase::fetchFile() {
+    if (m_queue.empty()) return false;
+    const std::string current = m_queue.front();
+
+    if (!sendRequestAndReadAnswer(fileRequest(current, m_setup.host))) return false;
+    if (statusClass(m_status) != 2 && m_status != 401) {
+        m_data.close();
+        return false;
+    }
+    pace(linkTiming().fetchBetweenRequests);
+    // Only the answer to the second request says how long its body is.
+    m_http->contentLength = -1;
+    if (!sendRequestAndReadAnswer(fileRequest(current, m_setup.host, m_setup.unitPassword))) return false;
+    // A document without a usable length cannot be read: fail the fetch.
+    if (statusClass(m_status) != 2 || m_http->contentLength < 0 || m_http->contentLength > kMaxBodyLength) {
+        m_data.close();
+        return false;
+    }
+
+    const std::string documentPath = makeWorkTempFile(m_setup.workDir);
+    if (documentPath.empty() || documentPath.size() > kPathLimit) return false;
+    std::FILE* file = std::fopen(documentPath.c_str(), "wb");
+    if (file == nullptr) return false;
+
+    pumpAndPace(10, linkTiming().fetchBeforeBodyStep);
+    postRange(m_http->contentLength);
+    const int length = m_http->contentLength;
+    std::string body(static_cast<std::size_t>(length), '\0');
+    const int received = m_data.recvBlock(body.data(), length, linkTiming().blockRead, true);
+    // A body cut short is no document, however much of it arrived.
+    bool ok = received == length;
+    if (ok) {
+        const std::string text = textModeEncode(body);
+        ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    }
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok || !convertFetchedDocument(documentPath, current, m_setup.workDir)) return false;
+    removeFirst(m_queue, lowerAscii(current));
+    return true;
+}
+
+// ---- the steps that need nothing of the run ----
+
+bool writeFileList(const std::string& path, const std::list<std::string>& queue, bool download,
+                   std::string_view address) {
+    return writeWholeFile(path, textModeEncode(fileListText(queue, download, address)));
 }
 
 bool convertFetchedDocument(const std::string& documentPath, std::string_view fileName, const std::string& workDir) {

@@ -163,3 +163,12 @@ bool readHead(LinkStream& stream, std::chrono::milliseconds perByte,
         onLine(line);  // as a C string: a NUL ends the line's text
     }
 }
+
+bool readHeadFields(LinkStream& stream, std::chrono::milliseconds perByte, HeaderSet set,
+                    CHttpData& http, Socket& control) {
+    return readHead(stream, perByte, [&](std::string_view line) {
+        if (parseHeaderLine(line, set, http) == HeaderField::Connection &&
+            equalsIgnoringCase(http.connection, "Keep-Alive"))
+            control.setKeepAlive(1);
+    });
+}

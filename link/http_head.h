@@ -14,6 +14,7 @@
 #include "link/http_data.h"
 
 class LinkStream;
+class Socket;
 
 enum class RequestMethod { Other, Get, Post, Head };
 
@@ -71,3 +72,7 @@ bool credentialsMatch(std::string_view credentials, std::string_view password);
 // beyond any real one (64 KiB).
 bool readHead(LinkStream& stream, std::chrono::milliseconds perByte,
               const std::function<void(std::string_view)>& onLine);
+// readHead with every line taken into `http` by parseHeaderLine; a Connection header saying
+// Keep-Alive sets keep-alive on `control` (the run's control connection).
+bool readHeadFields(LinkStream& stream, std::chrono::milliseconds perByte, HeaderSet set,
+                    CHttpData& http, Socket& control);

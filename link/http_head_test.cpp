@@ -8,7 +8,6 @@
 
 #include "link/encode.h"
 #include "link/link_test_support.h"
-#include "link/tcp_file_transfer.h"
 
 namespace {
 
@@ -153,27 +152,19 @@ TEST(HttpHead, ReadHeadHandsOverEachLineUpToTheEmptyOneAndRefusesAHugeHead) {
     EXPECT_FALSE(readHead(pair.stream, 300ms, collect));
 }
 
-// Opens the head reading of the transfer object to the tests.
-class TransferProbe : public CTCPFileTransfer {
-public:
-    TransferProbe() : CTCPFileTransfer(nullptr) { m_http = std::make_unique<CHttpData>(); }
-    using CTCPFileTransfer::m_control;
-    using CTCPFileTransfer::m_phase;
-    using CTCPFileTransfer::ReadHead;
-};
-
-TEST(HttpHead, KeepAliveOfEitherConnectionSetsItOnTheControlConnection) {
+TEST(HttpHead, ReadHeadFieldsTakesTheHeadAndAKeepAliveSetsItOnTheControlConnection) {
     useTestTiming();
-    TransferProbe t;
-    ASSERT_TRUE(t.m_control.socket().open());
+    Socket control;
+    ASSERT_TRUE(control.open());
     StreamPair data;
     ASSERT_TRUE(data.open());
-    data.rawSend("Connection: keep-alive\r\n\r\n");
-    t.m_phase = 3;
-    EXPECT_TRUE(t.ReadHead(data.stream, 300ms));
+    data.rawSend("Content-Length: 12\r\nConnection: keep-alive\r\n\r\n");
+    CHttpData http;
+    EXPECT_TRUE(readHeadFields(data.stream, 300ms, HeaderSet::DataPhase, http, control));
+    EXPECT_EQ(http.contentLength, 12);
     int value = 0;
     socklen_t size = sizeof value;
-    ::getsockopt(t.m_control.socket().handle(), SOL_SOCKET, SO_KEEPALIVE, &value, &size);
+    ::getsockopt(control.handle(), SOL_SOCKET, SO_KEEPALIVE, &value, &size);
     EXPECT_EQ(value, 1);
 }
 

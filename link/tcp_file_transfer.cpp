@@ -13,6 +13,7 @@
 #include "base/text_file.h"
 #include "data/process_state.h"
 #include "data/xml_access.h"
+#include "link/data_phase.h"
 #include "link/http_data.h"
 #include "link/link_timing.h"
 #include "link/progress_messages.h"
@@ -55,19 +56,7 @@ void CTCPFileTransfer::SetListenPort(int port) { m_listenPort = port; }
 
 void CTCPFileTransfer::SetListenAddress(const std::string& address) { m_listenAddress = address; }
 
-std::string CTCPFileTransfer::MakeTempName() {
-    // A folder path cut to the limit would name another folder: a name that cannot be held
-    // is no name at all.
-    const std::string dir = workPath(m_workDir, "Zu");
-    if (dir.size() > kPathLimit) return {};
-    ::mkdir(dir.c_str(), 0777);
-    std::string name = createUniqueTempFile(dir);
-    if (name.size() > kPathLimit) {
-        std::remove(name.c_str());
-        return {};
-    }
-    return name;
-}
+std::string CTCPFileTransfer::MakeTempName() { return makeWorkTempFile(m_workDir); }
 
 void CTCPFileTransfer::RemoveLeftoverTempFiles() {
     const std::string dir = workPath(m_workDir, "Zu");
@@ -87,21 +76,11 @@ void CTCPFileTransfer::ShowError(std::string_view text) const {
     MessageBox(m_progressWindow, text, kErrorCaption, MB_ICONWARNING | MB_OK);
 }
 
-void CTCPFileTransfer::PostPercent(int percent) const {
-    postMessage(m_progressWindow, kSetPercentMessage, static_cast<std::uintptr_t>(percent));
-}
-
-void CTCPFileTransfer::PostRange(std::int64_t total) const {
-    postMessage(m_progressWindow, kRangeStartMessage, static_cast<std::uintptr_t>(m_progressPos));
-    postMessage(m_progressWindow, kRangeEndMessage, static_cast<std::uintptr_t>(m_progressPos + m_progressStep));
-    postMessage(m_progressWindow, kRangeTotalMessage, static_cast<std::uintptr_t>(total));
-}
 
 void CTCPFileTransfer::ReleaseKey() {
     if (m_key != 0) VLT_KeyDestroy(m_key);
     m_key = 0;
     m_control.setKey(0);
-    m_data.setKey(0);
 }
 
 void CTCPFileTransfer::PrepareSpeedDialFiles(int familyFlag) { prepareSpeedDialBlocks(m_workDir, familyFlag); }
@@ -122,7 +101,6 @@ int CTCPFileTransfer::StartRun(int download, int restrictionRun, int phonebookRu
     const int result = Run(download);
     m_control.close();
     m_listener.close();
-    m_data.close();
     m_http.reset();
     // Nothing of the key may outlive the run, whichever way it ended.
     ReleaseKey();
@@ -178,19 +156,13 @@ int CTCPFileTransfer::WriteRestrictionNumbers() {
 int CTCPFileTransfer::Run(int download) {
     m_progressWindow = findWindow(kTransferProgressTitle);
     RemoveLeftoverTempFiles();
-    m_phase = 1;
-    PostPercent(0);
-    m_progressStep = 5;
-    m_progressPos = 0;
+    postTransferPercent(m_progressWindow, 0);
     // What the previous main unit answered does not count for this one.
     m_fwText.clear();
     m_deviceType.clear();
     m_unitPassword.clear();
     m_fwVersion = 0.0;
     m_status = 0;
-    m_method = RequestMethod::Other;
-    m_path.clear();
-    m_dataAccepted = 0;
 
     auto closeBoth = [this] {
         m_control.close();
@@ -235,7 +207,7 @@ int CTCPFileTransfer::Run(int download) {
         return -1;
     }
     m_http.reset();
-    return RunDataPhase(download);
+    return RunDataPhase(download != 0);
 }
 
 bool CTCPFileTransfer::OpenControl() {
@@ -263,19 +235,39 @@ bool CTCPFileTransfer::OpenListener() {
     return true;
 }
 
-bool CTCPFileTransfer::ReadHead(LinkStream& stream, std::chrono::milliseconds perByte) {
-    return readHead(stream, perByte, [this](std::string_view line) {
-        if (!m_http || m_phase < 1 || m_phase > 3) return;
-        const HeaderSet set = m_phase == 1 ? HeaderSet::ConnectionAnswer : HeaderSet::DataPhase;
-        if (parseHeaderLine(line, set, *m_http) == HeaderField::Connection &&
-            equalsIgnoringCase(m_http->connection, "Keep-Alive"))
-            m_control.socket().setKeepAlive(1);
-    });
+void CTCPFileTransfer::AdjustQueueForFirmware(int download) {
+    if (m_fwVersion >= 4.0) {
+        sysTanfMode = 1;
+        if (download)
+            m_queue = {std::string(kExtensionName), std::string(kTemplateName), std::string(kSpeedDialTenColumnName)};
+        else
+            m_queue = PhonebookUploadQueue(true);
+        m_queueTotal = static_cast<std::int32_t>(m_queue.size());
+        return;
+    }
+    sysTanfMode = 0;
+    if (!download) m_queue.remove(std::string(kTemplateName));
 }
 
-bool CTCPFileTransfer::SendStatus(int code) {
-    const std::string head = answerHead(code, m_http ? m_http->contentLength : -1);
-    return m_data.sendLine(head) == static_cast<int>(head.size()) + 2;
+int CTCPFileTransfer::RunDataPhase(bool download) {
+    DataPhaseSetup setup;
+    setup.key = m_key;
+    setup.host = m_host;
+    setup.unitPassword = m_unitPassword;
+    setup.workDir = m_workDir;
+    setup.fileListPath = m_fileListFile;
+    setup.progressWindow = m_progressWindow;
+    setup.paced = m_paced != 0;
+    setup.queueTotal = m_queueTotal;
+    return DataPhase(std::move(setup), m_listener, m_control, m_queue).run(download);
+}
+
+bool CTCPFileTransfer::WriteFileList(int download) {
+    if (m_queue.empty()) return true;
+    const std::string path = MakeTempName();
+    if (path.empty() || path.size() > kPathLimit) return false;
+    m_fileListFile = path;
+    return writeFileList(path, m_queue, download != 0, download ? m_host : m_localAddress);
 }
 
 bool CTCPFileTransfer::RequestConnectionInfo() {
@@ -297,7 +289,8 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
         ShowError("主装置種別エラー発生");
         return false;
     }
-    if (!ReadHead(m_control, linkTiming().answerHeaderLine)) {
+    if (!readHeadFields(m_control, linkTiming().answerHeaderLine, HeaderSet::ConnectionAnswer, *m_http,
+                        m_control.socket())) {
         ShowError("主装置からの装置データの受信に失敗しました。");
         return false;
     }

@@ -21,11 +21,9 @@
 // - After every run, successful or not, the sockets are closed and the key handle is released
 //   (KeyHandle() is 0 and the key material wiped).
 //
-// The heads are built and parsed by the free functions of link/http_head.h; the members below
-// hold the state of the exchange in progress (phase, method, status, path, current file, key,
-// the current CHttpData). The session's steps are in tcp_file_transfer.cpp, the data phase's in
-// data_phase.cpp (its steps that need nothing of the run: link/data_phase.h), the upload
-// preparation in link/upload_preparation.h.
+// The heads are built and parsed by the free functions of link/http_head.h, the data phase is
+// run by DataPhase (link/data_phase.h) and the upload blocks are made by link/upload_preparation.h;
+// the members below hold what a run has found out (key, status, the main unit's answer, queue).
 #pragma once
 
 #include <chrono>
@@ -90,9 +88,8 @@ protected:
     int ReadAnswerBody(std::string& body, int& length);
     void AdjustQueueForFirmware(int download);
     bool WriteFileList(int download);
-    int RunDataPhase(int download);
-    bool ServeRequest(int download);
-    bool FetchFile();
+    // The data phase (link/data_phase.h) with what the run has found out.
+    int RunDataPhase(bool download);
 
     // Helpers of the steps.
     int StartRun(int download, int restrictionRun, int phonebookRun);
@@ -100,27 +97,13 @@ protected:
     void RemoveLeftoverTempFiles();
     std::list<std::string> PhonebookUploadQueue(bool tenColumn) const;
     void ShowError(std::string_view text) const;
-    void PostPercent(int percent) const;
-    void PostRange(std::int64_t total) const;
-    // Header lines of the current phase into m_http (see readHead); a Keep-Alive connection
-    // header of either connection sets keep-alive on the control connection.
-    bool ReadHead(LinkStream& stream, std::chrono::milliseconds perByte);
-    // Sends the answer head for `code` on the data connection (the length from m_http).
-    bool SendStatus(int code);
-    bool ReadRequest();
-    bool Refuse(int code);
-    bool SendRequestAndReadAnswer(const std::string& request);
 
     LinkStream m_control;
     Socket m_listener;
-    LinkStream m_data;
     int m_key = 0;
-    std::int32_t m_phase = 0;
-    RequestMethod m_method = RequestMethod::Other;
     std::int32_t m_status = 0;
     std::string m_workDir;
     std::string m_password = "7351";
-    std::string m_path;
     std::string m_localAddress;
     std::string m_host = "Localhost";
     std::int32_t m_port = 9000;
@@ -132,10 +115,6 @@ protected:
     std::string m_unitPassword;
     std::list<std::string> m_queue;
     std::int32_t m_queueTotal = 0;
-    std::string m_currentFile;
-    std::int32_t m_progressPos = 0;
-    std::int32_t m_progressStep = 0;
-    std::int32_t m_dataAccepted = 0;
     std::int32_t m_paced = 1;
     HWND m_progressWindow = nullptr;
     unsigned char keyMaterial[64] = {};

@@ -1,8 +1,11 @@
 #include "link/transfer_names.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "base/ascii_text.h"
+#include "base/platform.h"
 
 namespace {
 
@@ -63,6 +66,21 @@ std::string workPath(std::string_view workDir, std::string_view name) {
     std::string path(workDir);
     if (!path.empty()) path += '/';
     return path.append(name);
+}
+
+std::string makeWorkTempFile(const std::string& workDir) {
+    constexpr std::size_t kPathLimit = 260;
+    // A folder path cut to the limit would name another folder: a name that cannot be held
+    // is no name at all.
+    const std::string dir = workPath(workDir, "Zu");
+    if (dir.size() > kPathLimit) return {};
+    ::mkdir(dir.c_str(), 0777);
+    std::string name = createUniqueTempFile(dir);
+    if (name.size() > kPathLimit) {
+        std::remove(name.c_str());
+        return {};
+    }
+    return name;
 }
 
 std::string speedDialBlockName(int block, bool tenColumn) {
