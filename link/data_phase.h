@@ -22,55 +22,56 @@
 
 // What a transfer run hands to its data phase.
 struct DataPhaseSetup {
-    int key = 0;               // the run's cipher key (vaultline handle)
-    std::string host;          // the main unit: the Host of the tool's requests
-    std::string unitPassword;  // the main unit's password: what its requests must carry, and what
-                               // the tool's requests carry
-    std::string workDir;       // the work folder (empty: the current folder)
-    std::string fileListPath;  // the file list of the run, served as "file_list.xml"
-    HWND progressWindow = nullptr;
-    bool paced = true;
-    int queueTotal = 0;        // the number of files queued for the run (the progress steps)
+  int key = 0;               // the run's cipher key (vaultline handle)
+  std::string host;          // the main unit: the Host of the tool's requests
+  std::string unitPassword;  // the main unit's password: what its requests must carry, and what
+                             // the tool's requests carry
+  std::string workDir;       // the work folder (empty: the current folder)
+  std::string fileListPath;  // the file list of the run, served as "file_list.xml"
+  HWND progressWindow = nullptr;
+  bool paced = true;
+  int queueTotal = 0;  // the number of files queued for the run (the progress steps)
 };
 
 class DataPhase {
-public:
-    // `listener` is where the main unit connects; keep-alive asked for by a head is set on
-    // `control`; `queue` loses each file as it is moved.
-    DataPhase(DataPhaseSetup setup, Socket& listener, LinkStream& control, std::list<std::string>& queue);
+ public:
+  // `listener` is where the main unit connects; keep-alive asked for by a head is set on
+  // `control`; `queue` loses each file as it is moved.
+  DataPhase(DataPhaseSetup setup, Socket& listener, LinkStream& control,
+            std::list<std::string>& queue);
 
-    // 0 when the queue was moved, -1 on failure.
-    int run(bool download);
+  // 0 when the queue was moved, -1 on failure.
+  int run(bool download);
 
-private:
-    int serveAll();
-    int fetchAll();
-    bool serveRequest();
-    bool readRequest();
-    bool refuse(int code);
-    bool sendStatus(int code);
-    bool readHead(std::chrono::milliseconds perByte);
-    bool sendRequestAndReadAnswer(const std::string& request);
-    bool fetchFile();
-    void nextStep(int& percent);
-    void showError(std::string_view text) const;
-    void postPercent(int percent) const;
-    void postRange(std::int64_t total) const;
+ private:
+  int serveAll();
+  int fetchAll();
+  bool serveRequest();
+  bool readRequest();
+  bool refuse(int code);
+  bool sendStatus(int code);
+  bool readHead(std::chrono::milliseconds perByte);
+  bool sendRequestAndReadAnswer(const std::string& request);
+  bool fetchFile();
+  void nextStep(int& percent);
+  void showError(std::string_view text) const;
+  void postPercent(int percent) const;
+  void postRange(std::int64_t total) const;
 
-    DataPhaseSetup m_setup;
-    Socket& m_listener;
-    LinkStream& m_control;
-    std::list<std::string>& m_queue;
-    LinkStream m_data;
-    bool m_accepted = false;
-    std::unique_ptr<CHttpData> m_http;
-    // 2 while the file list is asked for, 3 afterwards.
-    int m_phase = 2;
-    RequestMethod m_method = RequestMethod::Other;
-    std::string m_path;
-    int m_status = 0;
-    int m_progressPos = 5;
-    int m_progressStep = 5;
+  DataPhaseSetup m_setup;
+  Socket& m_listener;
+  LinkStream& m_control;
+  std::list<std::string>& m_queue;
+  LinkStream m_data;
+  bool m_accepted = false;
+  std::unique_ptr<CHttpData> m_http;
+  // 2 while the file list is asked for, 3 afterwards.
+  int m_phase = 2;
+  RequestMethod m_method = RequestMethod::Other;
+  std::string m_path;
+  int m_status = 0;
+  int m_progressPos = 5;
+  int m_progressStep = 5;
 };
 
 // Writes the file list of the queued names to `path` in text mode: "<root>", the UD-TYPE

@@ -10,13 +10,13 @@
 #include <string>
 
 class CHttpData {
-public:
-    CHttpData() = default;
-    virtual ~CHttpData() = default;
+ public:
+  CHttpData() = default;
+  virtual ~CHttpData() = default;
 
-    std::string authorization;  // request "Authorization:", Base64-decoded credentials
-    std::string connection;     // "Connection:" (either direction)
-    std::int32_t contentLength = -1;
+  std::string authorization;  // request "Authorization:", Base64-decoded credentials
+  std::string connection;     // "Connection:" (either direction)
+  std::int32_t contentLength = -1;
 };
 
 // The largest body the link accepts from the main unit. A Content-Length above it fails the

@@ -23,15 +23,15 @@ enum class RequestMethod { Other, Get, Post, Head };
 enum class HeaderSet { ConnectionAnswer, DataPhase };
 
 enum class HeaderField {
-    None,  // not one of the set's header lines
-    Server,
-    Date,
-    Connection,
-    ContentLength,
-    Title,
-    Authorization,
-    Host,
-    AcceptEncoding,
+  None,  // not one of the set's header lines
+  Server,
+  Date,
+  Connection,
+  ContentLength,
+  Title,
+  Authorization,
+  Host,
+  AcceptEncoding,
 };
 
 // The number at the start of `text` as atoi reads it (blanks, a sign, digits); a number beyond
@@ -59,10 +59,10 @@ int statusClass(int status);
 // "/" turned into "\". False when the line has no second space.
 bool parseRequestLine(std::string_view line, RequestMethod& method, std::string& path);
 // Takes one header line of `set` into `http` (Connection, Content-Length and Authorization are
-// kept; the other fields of the set are recognised and dropped): the name compared without regard to case and
-// trailing blanks, the value trimmed. A Content-Length of ten or more characters counts as not
-// given; an empty one leaves the length alone. Basic credentials are stored decoded, any other
-// Authorization value as it is. Returns the field, None for a line that is not of the set.
+// kept; the other fields of the set are recognised and dropped): the name compared without regard
+// to case and trailing blanks, the value trimmed. A Content-Length of ten or more characters counts
+// as not given; an empty one leaves the length alone. Basic credentials are stored decoded, any
+// other Authorization value as it is. Returns the field, None for a line that is not of the set.
 HeaderField parseHeaderLine(std::string_view line, HeaderSet set, CHttpData& http);
 // Whether decoded credentials ("user:password"; every ':' is dropped) are `password`.
 bool credentialsMatch(std::string_view credentials, std::string_view password);

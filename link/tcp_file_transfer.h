@@ -39,87 +39,87 @@
 #include "ui/win_types.h"
 
 class CTCPFileTransfer {
-public:
-    // `owner` is the window the workflow runs under; messages of a run go to the progress window.
-    explicit CTCPFileTransfer(HWND owner);
-    virtual ~CTCPFileTransfer();
-    CTCPFileTransfer(const CTCPFileTransfer&) = delete;
-    CTCPFileTransfer& operator=(const CTCPFileTransfer&) = delete;
+ public:
+  // `owner` is the window the workflow runs under; messages of a run go to the progress window.
+  explicit CTCPFileTransfer(HWND owner);
+  virtual ~CTCPFileTransfer();
+  CTCPFileTransfer(const CTCPFileTransfer&) = delete;
+  CTCPFileTransfer& operator=(const CTCPFileTransfer&) = delete;
 
-    // Setters and small operations.
-    void SetHost(const std::string& host, int port);
-    void SetPassword(const std::string& password);
-    // A null or empty path stores an empty work directory; one trailing '/' is removed.
-    void SetWorkDir(const char* path);
-    std::string GetWorkDir() const;
-    // First port tried for the data-connection listener (9000; the next four are tried too).
-    void SetListenPort(int port);
-    // Address the listener binds to: empty (the default) listens on every interface.
-    void SetListenAddress(const std::string& address);
-    // Creates work dir + "/Zu" if needed and a new, empty, uniquely named ".tmp" file in it;
-    // returns its path, or "" when it cannot be created or its path is over 260 bytes.
-    std::string MakeTempName();
+  // Setters and small operations.
+  void SetHost(const std::string& host, int port);
+  void SetPassword(const std::string& password);
+  // A null or empty path stores an empty work directory; one trailing '/' is removed.
+  void SetWorkDir(const char* path);
+  std::string GetWorkDir() const;
+  // First port tried for the data-connection listener (9000; the next four are tried too).
+  void SetListenPort(int port);
+  // Address the listener binds to: empty (the default) listens on every interface.
+  void SetListenAddress(const std::string& address);
+  // Creates work dir + "/Zu" if needed and a new, empty, uniquely named ".tmp" file in it;
+  // returns its path, or "" when it cannot be created or its path is over 260 bytes.
+  std::string MakeTempName();
 
-    // Entry points: 0 success, -1 failure.
-    int ReadPhonebook();
-    int ReadCallHistory();
-    int ReadRestrictionNumbers();
-    int WritePhonebook();
-    int WriteRestrictionNumbers();
+  // Entry points: 0 success, -1 failure.
+  int ReadPhonebook();
+  int ReadCallHistory();
+  int ReadRestrictionNumbers();
+  int WritePhonebook();
+  int WriteRestrictionNumbers();
 
-    // Upload preparation of the work directory (link/upload_preparation.h). familyFlag 1 selects
-    // the 10-column speed-dial form.
-    void PrepareSpeedDialFiles(int familyFlag);
-    void PrepareExtensionFiles();
-    void PrepareRestrictionFiles();
-    void PrepareTemplateFile();
+  // Upload preparation of the work directory (link/upload_preparation.h). familyFlag 1 selects
+  // the 10-column speed-dial form.
+  void PrepareSpeedDialFiles(int familyFlag);
+  void PrepareExtensionFiles();
+  void PrepareRestrictionFiles();
+  void PrepareTemplateFile();
 
-    // The cipher key of the run in progress (a vaultline handle); 0 between runs.
-    int KeyHandle() const { return m_key; }
+  // The cipher key of the run in progress (a vaultline handle); 0 between runs.
+  int KeyHandle() const { return m_key; }
 
-protected:
-    // Run steps.
-    int Run(int download);
-    bool OpenControl();
-    bool OpenListener();
-    bool RequestConnectionInfo();
-    // Reads the body of the connection answer: `length` bytes, or lines up to "</root>" when
-    // `length` is below 0. 1 with the body and its length, 0 on failure.
-    int ReadAnswerBody(std::string& body, int& length);
-    void AdjustQueueForFirmware(int download);
-    bool WriteFileList(int download);
-    // The data phase (link/data_phase.h) with what the run has found out.
-    int RunDataPhase(bool download);
+ protected:
+  // Run steps.
+  int Run(int download);
+  bool OpenControl();
+  bool OpenListener();
+  bool RequestConnectionInfo();
+  // Reads the body of the connection answer: `length` bytes, or lines up to "</root>" when
+  // `length` is below 0. 1 with the body and its length, 0 on failure.
+  int ReadAnswerBody(std::string& body, int& length);
+  void AdjustQueueForFirmware(int download);
+  bool WriteFileList(int download);
+  // The data phase (link/data_phase.h) with what the run has found out.
+  int RunDataPhase(bool download);
 
-    // Helpers of the steps.
-    int StartRun(int download, int restrictionRun, int phonebookRun);
-    void ReleaseKey();
-    void RemoveLeftoverTempFiles();
-    std::list<std::string> PhonebookUploadQueue(bool tenColumn) const;
-    void ShowError(std::string_view text) const;
+  // Helpers of the steps.
+  int StartRun(int download, int restrictionRun, int phonebookRun);
+  void ReleaseKey();
+  void RemoveLeftoverTempFiles();
+  std::list<std::string> PhonebookUploadQueue(bool tenColumn) const;
+  void ShowError(std::string_view text) const;
 
-    LinkStream m_control;
-    Socket m_listener;
-    int m_key = 0;
-    std::int32_t m_status = 0;
-    std::string m_workDir;
-    std::string m_password = "7351";
-    std::string m_localAddress;
-    std::string m_host = "Localhost";
-    std::int32_t m_port = 9000;
-    std::int32_t m_listenPort = 9000;
-    std::string m_fileListFile;  // the file list of the run, served as "file_list.xml"
-    std::unique_ptr<CHttpData> m_http;
-    std::string m_fwText;
-    std::string m_deviceType;
-    std::string m_unitPassword;
-    std::list<std::string> m_queue;
-    std::int32_t m_queueTotal = 0;
-    std::int32_t m_paced = 1;
-    HWND m_progressWindow = nullptr;
-    unsigned char keyMaterial[64] = {};
-    std::int32_t m_restrictionRun = 0;
-    double m_fwVersion = 0.0;
-    std::int32_t m_phonebookRun = 0;
-    std::string m_listenAddress;
+  LinkStream m_control;
+  Socket m_listener;
+  int m_key = 0;
+  std::int32_t m_status = 0;
+  std::string m_workDir;
+  std::string m_password = "7351";
+  std::string m_localAddress;
+  std::string m_host = "Localhost";
+  std::int32_t m_port = 9000;
+  std::int32_t m_listenPort = 9000;
+  std::string m_fileListFile;  // the file list of the run, served as "file_list.xml"
+  std::unique_ptr<CHttpData> m_http;
+  std::string m_fwText;
+  std::string m_deviceType;
+  std::string m_unitPassword;
+  std::list<std::string> m_queue;
+  std::int32_t m_queueTotal = 0;
+  std::int32_t m_paced = 1;
+  HWND m_progressWindow = nullptr;
+  unsigned char keyMaterial[64] = {};
+  std::int32_t m_restrictionRun = 0;
+  double m_fwVersion = 0.0;
+  std::int32_t m_phonebookRun = 0;
+  std::string m_listenAddress;
 };
