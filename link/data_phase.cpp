@@ -1,6 +1,5 @@
-// The data phase of a transfer run: the firmware adjustment of the queue, the file list, the
-// tool serving the main unit's requests (upload) and fetching the listed files (download), and
-// the preparation of upload blocks.
+#include "link/data_phase.h"
+
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -11,14 +10,11 @@
 #include "base/platform.h"
 #include "base/text_file.h"
 #include "data/exchange_files.h"
-#include "data/process_state.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
 #include "link/http_data.h"
 #include "link/link_timing.h"
 #include "link/progress_messages.h"
-#include "link/tcp_file_transfer.h"
-#include "link/tcp_socket.h"
 #include "link/transfer_names.h"
 #include "ui/message_box.h"
 #include "ui/message_pump.h"
@@ -31,378 +27,322 @@ constexpr std::size_t kPathLimit = 260;
 constexpr std::int64_t kWholeRange = 2147483647;
 
 void removeFirst(std::list<std::string>& queue, const std::string& name) {
-    for (auto it = queue.begin(); it != queue.end(); ++it) {
-        if (*it == name) {
-            queue.erase(it);
-            return;
-        }
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    if (*it == name) {
+      queue.erase(it);
+      return;
     }
+  }
 }
 
 // Takes one pending window message, then sleeps `step`; `count` times.
 void pumpAndPace(int count, std::chrono::milliseconds step) {
-    for (int i = 0; i < count; ++i) {
-        pumpOneMessage();
-        pace(step);
-    }
+  for (int i = 0; i < count; ++i) {
+    pumpOneMessage();
+    pace(step);
+  }
 }
 
 bool writeWholeFile(const std::string& path, std::string_view bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// The file list of the queued names, every line ended by LF.
+std::string fileListText(const std::list<std::string>& queue, bool download,
+                         std::string_view address) {
+  std::string text = "<root>\n<UD-TYPE>";
+  text += download ? "DOWNLOAD" : "UPLOAD";
+  text += "</UD-TYPE>\n";
+  for (const std::string& name : queue) {
+    std::string element, fileName;
+    if (!fileListEntry(name, element, fileName)) continue;
+    text += "<" + element + ">";
+    text.append(address).append("/").append(fileName);
+    text += "</" + element + ">\n";
+  }
+  return text + "</root>\n";
 }
 
 }  // namespace
 
-void CTCPFileTransfer::AdjustQueueForFirmware(int download) {
-    if (m_fwVersion >= 4.0) {
-        sysTanfMode = 1;
-        if (download)
-            m_queue = {std::string(kExtensionName), std::string(kTemplateName), std::string(kSpeedDialTenColumnName)};
-        else
-            m_queue = PhonebookUploadQueue(true);
-        m_queueTotal = static_cast<std::int32_t>(m_queue.size());
-        return;
-    }
-    sysTanfMode = 0;
-    if (!download) m_queue.remove(std::string(kTemplateName));
+DataPhase::DataPhase(DataPhaseSetup setup, Socket& listener, LinkStream& control,
+                     std::list<std::string>& queue)
+    : m_setup(std::move(setup)),
+      m_listener(listener),
+      m_control(control),
+      m_queue(queue),
+      m_data(m_setup.key) {}
+
+void DataPhase::showError(std::string_view text) const {
+  MessageBox(m_setup.progressWindow, text, "エラー", MB_ICONWARNING | MB_OK);
 }
 
-bool CTCPFileTransfer::WriteFileList(int download) {
-    if (m_queue.empty()) return true;
-    const std::string path = MakeTempName();
-    if (path.empty() || path.size() > kPathLimit) return false;
-    std::memset(m_fileListFile, 0, sizeof m_fileListFile);
-    std::strncpy(m_fileListFile, path.c_str(), kPathLimit);
-
-    const std::string& address = download ? m_host : m_localAddress;
-    std::string text = "<root>\n<UD-TYPE>";
-    text += download ? "DOWNLOAD" : "UPLOAD";
-    text += "</UD-TYPE>\n";
-    for (const std::string& name : m_queue) {
-        std::string element, fileName;
-        if (!fileListEntry(name, element, fileName)) continue;
-        text += "<" + element + ">" + address + "/" + fileName + "</" + element + ">\n";
-    }
-    text += "</root>\n";
-    return writeWholeFile(path, textModeEncode(text));
+void DataPhase::postPercent(int percent) const {
+  postTransferPercent(m_setup.progressWindow, percent);
 }
 
-int CTCPFileTransfer::RunDataPhase(int download) {
-    m_phase = 2;
-    m_dataAccepted = 0;
-    m_data = std::make_unique<TcpSocket>();
+void DataPhase::postRange(std::int64_t total) const {
+  postTransferRange(m_setup.progressWindow, m_progressPos, m_progressPos + m_progressStep, total);
+}
 
-    int p = 5;
-    PostPercent(5);
-    m_progressStep = 95 / (m_queueTotal > 0 ? m_queueTotal : 1);
-    m_progressPos = 5;
-    PostRange(kWholeRange);
+// The next file's share of the progress: from `percent` on, one step wide.
+void DataPhase::nextStep(int& percent) {
+  postPercent(percent);
+  m_progressPos = percent;
+  percent += m_progressStep;
+  postRange(kWholeRange);
+}
 
-    const LinkTiming& timing = linkTiming();
-    for (;;) {
-        m_http = std::make_unique<CHttpData>();
-        if (!ServeRequest(download)) {
-            m_http.reset();
-            m_data.reset();
-            return -1;
-        }
-        if (download) {
-            m_http.reset();
-            break;
-        }
-        m_phase = 3;
-        PostPercent(p);
-        m_progressPos = p;
-        p += m_progressStep;
-        PostRange(kWholeRange);
-        if (m_queue.empty()) {
-            PostPercent(100);
-            pumpMessages(10);
-            pace(timing.uploadEnd);
-            m_http.reset();
-            m_data->Close();
-            m_data.reset();
-            return 0;
-        }
-        m_http.reset();
-    }
+int DataPhase::run(bool download) {
+  int percent = 5;
+  postPercent(5);
+  m_progressStep = 95 / (m_setup.queueTotal > 0 ? m_setup.queueTotal : 1);
+  m_progressPos = 5;
+  postRange(kWholeRange);
 
+  // The file list first; for an upload every listed block after it.
+  for (;;) {
+    m_http = std::make_unique<CHttpData>();
+    if (!serveRequest()) return -1;
+    if (download) break;
     m_phase = 3;
-    for (;;) {
-        PostPercent(p);
-        m_progressPos = p;
-        p += m_progressStep;
-        PostRange(kWholeRange);
-        pumpOneMessage();
-        m_http = std::make_unique<CHttpData>();
-        if (!FetchFile()) {
-            m_data->Close();
-            m_http.reset();
-            m_data.reset();
-            return -1;
-        }
-        if (m_queue.empty()) {
-            PostPercent(100);
-            pumpAndPace(10, timing.downloadEndStep);
-            break;
-        }
-        m_http.reset();
+    nextStep(percent);
+    if (m_queue.empty()) {
+      postPercent(100);
+      pumpMessages(10);
+      pace(linkTiming().uploadEnd);
+      return 0;
     }
-    m_http.reset();
-    m_data.reset();
-    ReleaseKey();
-    return 0;
+  }
+
+  m_phase = 3;
+  for (;;) {
+    nextStep(percent);
+    pumpOneMessage();
+    m_http = std::make_unique<CHttpData>();
+    if (!fetchFile()) return -1;
+    if (m_queue.empty()) {
+      postPercent(100);
+      pumpAndPace(10, linkTiming().downloadEndStep);
+      return 0;
+    }
+  }
+}
+
+bool DataPhase::readHead(std::chrono::milliseconds perByte) {
+  return readHeadFields(m_data, perByte, HeaderSet::DataPhase, *m_http, m_control.socket());
+}
+
+bool DataPhase::sendStatus(int code) {
+  const std::string head = answerHead(code, m_http->contentLength);
+  return m_data.sendLine(head) == static_cast<int>(head.size()) + 2;
 }
 
 // ---- serving the main unit ----
 
-bool CTCPFileTransfer::ReadRequest() {
-    char line[kLineSize];
-    auto wait = linkTiming().requestLine;
-    if (m_data->ReadLineWait(line, sizeof line, wait) <= 0 || !ParseRequestLine(line)) return false;
-    // The header lines wait per byte as long as the request line before them.
-    return ReadHead(*m_data, linkTiming().requestLine);
-}
-
-bool CTCPFileTransfer::Refuse(int code) {
-    m_http->contentLength = -1;
-    SendStatus(code, *m_data);
+bool DataPhase::readRequest() {
+  char line[kLineSize];
+  auto wait = linkTiming().requestLine;
+  if (m_data.readLineWait(line, sizeof line, wait) <= 0 ||
+      !parseRequestLine(line, m_method, m_path))
     return false;
+  // The header lines wait per byte as long as the request line before them.
+  return readHead(linkTiming().requestLine);
 }
 
-bool CTCPFileTransfer::ServeRequest(int /*download*/) {
-    if (m_dataAccepted == 0) {
-        if (!m_listener || !m_listener->AcceptWait(*m_data)) {
-            ShowError("主装置との接続に失敗しました。");
-            return false;
-        }
-        m_dataAccepted = 1;
-    }
-    // Every exchange takes two requests: the first is answered with 401 when it carries no
-    // credentials; only the second is served.
-    if (!ReadRequest()) return false;
-    if (m_http->authorization.empty()) {
-        m_http->contentLength = -1;
-        SendStatus(401, *m_data);
-    }
-    if (!ReadRequest()) return false;
-    if (!CheckCredentials(m_http->authorization)) return Refuse(401);
-    if (m_method != 1) return Refuse(501);
+bool DataPhase::refuse(int code) {
+  m_http->contentLength = -1;
+  sendStatus(code);
+  return false;
+}
 
-    const std::string name = m_path.empty() ? std::string() : m_path.substr(1);
-    const bool isList = equalsIgnoringCase(name, kFileListName);
-    std::string canonical;
-    std::string file;
-    if (isList) {
-        file = m_fileListFile;
-    } else {
-        canonical = recognisedDataFile(name);
-        if (canonical.empty() || canonical == kCallHistoryName) return Refuse(404);
-        file = WorkPath(canonical);
+bool DataPhase::serveRequest() {
+  if (!m_accepted) {
+    if (!m_listener.acceptWithin(m_data.socket(), linkTiming().acceptData)) {
+      showError("主装置との接続に失敗しました。");
+      return false;
     }
-    if (file.empty() || !fileExists(file)) return Refuse(404);
-    if (m_phase == 2 && !isList) return Refuse(403);
-    if (m_phase != 2 && m_phase != 3) return Refuse(403);
+    m_accepted = true;
+  }
+  // Every exchange takes two requests: the first is answered with 401 when it carries no
+  // credentials; only the second is served.
+  if (!readRequest()) return false;
+  if (m_http->authorization.empty()) {
+    m_http->contentLength = -1;
+    sendStatus(401);
+  }
+  if (!readRequest()) return false;
+  if (!credentialsMatch(m_http->authorization, m_setup.unitPassword)) return refuse(401);
+  if (m_method != RequestMethod::Get) return refuse(501);
 
-    std::string body;
-    if (!readFileBytes(file, body, kMaxBodyLength)) return Refuse(403);
-    if (!isList) {
-        // A copy of every served data file but the two whole phonebook files is kept in the Zu
-        // folder until the next run.
-        const std::string copy = MakeTempName();
-        if (copy.empty() || copy.size() > kPathLimit) return Refuse(403);
-        std::memset(m_receivedFile, 0, sizeof m_receivedFile);
-        std::strncpy(m_receivedFile, copy.c_str(), kPathLimit);
-        if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
-            return Refuse(403);
-    }
+  const std::string name = m_path.empty() ? std::string() : m_path.substr(1);
+  const bool isList = equalsIgnoringCase(name, kFileListName);
+  std::string canonical;
+  std::string file;
+  if (isList) {
+    file = m_setup.fileListPath;
+  } else {
+    canonical = recognisedDataFile(name);
+    if (canonical.empty() || canonical == kCallHistoryName) return refuse(404);
+    file = workPath(m_setup.workDir, canonical);
+  }
+  if (file.empty() || !fileExists(file)) return refuse(404);
+  if (m_phase == 2 && !isList) return refuse(403);
+  if (m_phase != 2 && m_phase != 3) return refuse(403);
 
-    if (m_phase == 3) PostRange(static_cast<std::int64_t>(body.size()));
-    const int length = static_cast<int>(body.size());
+  std::string body;
+  if (!readFileBytes(file, body, kMaxBodyLength)) return refuse(403);
+  if (!isList) {
+    // A copy of every served data file but the two whole phonebook files is kept in the Zu
+    // folder until the next run.
+    const std::string copy = makeWorkTempFile(m_setup.workDir);
+    if (copy.empty() || copy.size() > kPathLimit) return refuse(403);
+    if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
+      return refuse(403);
+  }
 
-    const LinkTiming& timing = linkTiming();
-    pace(m_paced ? timing.serveBeforeHead : timing.serveBeforeHeadUnpaced);
-    m_http->contentLength = length;
-    if (!SendStatus(200, *m_data)) return false;
-    pumpAndPace(30, m_paced ? timing.serveAfterHeadStep : timing.serveAfterHeadStepUnpaced);
-    if (m_data->SendBlock(body.data(), length, true) < length) return false;
-    removeFirst(m_queue, isList ? lowerAscii(name) : canonical);
-    pumpAndPace(30, m_paced ? timing.serveAfterBodyStep : timing.serveAfterBodyStepUnpaced);
-    return true;
+  if (m_phase == 3) postRange(static_cast<std::int64_t>(body.size()));
+  const int length = static_cast<int>(body.size());
+
+  const LinkTiming& timing = linkTiming();
+  pace(m_setup.paced ? timing.serveBeforeHead : timing.serveBeforeHeadUnpaced);
+  m_http->contentLength = length;
+  if (!sendStatus(200)) return false;
+  pumpAndPace(30, m_setup.paced ? timing.serveAfterHeadStep : timing.serveAfterHeadStepUnpaced);
+  if (m_data.sendBlock(body.data(), length, true) < length) return false;
+  removeFirst(m_queue, isList ? lowerAscii(name) : canonical);
+  pumpAndPace(30, m_setup.paced ? timing.serveAfterBodyStep : timing.serveAfterBodyStepUnpaced);
+  return true;
 }
 
 // ---- fetching from the main unit ----
 
-bool CTCPFileTransfer::SendRequestAndReadAnswer(const std::string& request) {
-    if (m_data->SendLine(request) != static_cast<int>(request.size()) + 2) {
-        ShowError("送信が正常に終了しませんでした");
-        return false;
+bool DataPhase::sendRequestAndReadAnswer(const std::string& request) {
+  if (m_data.sendLine(request) != static_cast<int>(request.size()) + 2) {
+    showError("送信が正常に終了しませんでした");
+    return false;
+  }
+  char line[kLineSize];
+  auto wait = linkTiming().fetchStatusLine;
+  if (m_data.readLineWait(line, sizeof line, wait) <= 0) {
+    if (wait.count() == -1) {
+      const HWND progress = findWindow(kTransferProgressTitle);
+      MessageBox(progress ? progress : m_setup.progressWindow,
+                 "主装置との接続がタイムアウトしました。", "エラー", MB_ICONWARNING | MB_OK);
     }
-    char line[kLineSize];
-    auto wait = linkTiming().fetchStatusLine;
-    if (m_data->ReadLineWait(line, sizeof line, wait) <= 0) {
-        if (wait.count() == -1) {
-            const HWND progress = findWindow(kTransferProgressTitle);
-            MessageBox(progress ? progress : m_progressWindow, "主装置との接続がタイムアウトしました。", "エラー",
-                       MB_ICONWARNING | MB_OK);
-        }
-        return false;
-    }
-    if (!ParseStatusLine(line)) return false;
-    return ReadHead(*m_data, linkTiming().fetchStatusLine);
+    return false;
+  }
+  if (!parseStatusLine(line, m_status)) return false;
+  return readHead(linkTiming().fetchStatusLine);
 }
 
-bool CTCPFileTransfer::FetchFile() {
-    if (m_queue.empty()) return false;
-    m_currentFile = m_queue.front();
+bool DataPhase::fetchFile() {
+  if (m_queue.empty()) return false;
+  const std::string current = m_queue.front();
 
-    std::string request;
-    BuildRequest(5, request);
-    if (!SendRequestAndReadAnswer(request)) return false;
-    if (StatusClass() != 2 && m_status != 401) {
-        m_data->Close();
-        return false;
-    }
-    pace(linkTiming().fetchBetweenRequests);
-    BuildRequest(3, request);
-    // Only the answer to the second request says how long its body is.
-    m_http->contentLength = -1;
-    m_http->contentLengthText.clear();
-    if (!SendRequestAndReadAnswer(request)) return false;
-    // A document without a usable length cannot be read: fail the fetch.
-    if (StatusClass() != 2 || m_http->contentLength < 0 || m_http->contentLength > kMaxBodyLength) {
-        m_data->Close();
-        return false;
-    }
+  if (!sendRequestAndReadAnswer(fileRequest(current, m_setup.host))) return false;
+  if (statusClass(m_status) != 2 && m_status != 401) {
+    m_data.close();
+    return false;
+  }
+  pace(linkTiming().fetchBetweenRequests);
+  // Only the answer to the second request says how long its body is.
+  m_http->contentLength = -1;
+  if (!sendRequestAndReadAnswer(fileRequest(current, m_setup.host, m_setup.unitPassword)))
+    return false;
+  // A document without a usable length cannot be read: fail the fetch.
+  if (statusClass(m_status) != 2 || m_http->contentLength < 0 ||
+      m_http->contentLength > kMaxBodyLength) {
+    m_data.close();
+    return false;
+  }
 
-    const std::string documentPath = MakeTempName();
-    if (documentPath.empty() || documentPath.size() > kPathLimit) return false;
-    std::memset(m_receivedFile, 0, sizeof m_receivedFile);
-    std::strncpy(m_receivedFile, documentPath.c_str(), kPathLimit);
-    std::FILE* file = std::fopen(m_receivedFile, "wb");
-    if (file == nullptr) return false;
+  const std::string documentPath = makeWorkTempFile(m_setup.workDir);
+  if (documentPath.empty() || documentPath.size() > kPathLimit) return false;
+  std::FILE* file = std::fopen(documentPath.c_str(), "wb");
+  if (file == nullptr) return false;
 
-    pumpAndPace(10, linkTiming().fetchBeforeBodyStep);
-    PostRange(m_http->contentLength);
-    const int length = m_http->contentLength;
-    std::string body(static_cast<std::size_t>(length), '\0');
-    const int received = m_data->RecvBlock(body.data(), length, linkTiming().blockRead, true);
-    // A body cut short is no document, however much of it arrived.
-    bool ok = received == length;
-    if (ok) {
-        const std::string text = textModeEncode(body);
-        ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    }
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok || !ConvertFetchedDocument(documentPath)) return false;
-    removeFirst(m_queue, lowerAscii(m_currentFile));
-    return true;
+  pumpAndPace(10, linkTiming().fetchBeforeBodyStep);
+  postRange(m_http->contentLength);
+  const int length = m_http->contentLength;
+  std::string body(static_cast<std::size_t>(length), '\0');
+  const int received = m_data.recvBlock(body.data(), length, linkTiming().blockRead, true);
+  // A body cut short is no document, however much of it arrived.
+  bool ok = received == length;
+  if (ok) {
+    const std::string text = textModeEncode(body);
+    ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  }
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok || !convertFetchedDocument(documentPath, current, m_setup.workDir)) return false;
+  removeFirst(m_queue, lowerAscii(current));
+  return true;
 }
 
-bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
-    CXMLAccess document;
-    if (!document.Load(documentPath)) return false;
-    const std::string infoLine = userInfoLine();
+// ---- the steps that need nothing of the run ----
 
-    using Converter = std::function<void(const CXMLElementList&, std::FILE*)>;
-    struct Target {
-        std::string fileName;
-        const char* element;  // null: the line only
-        bool blankLine;       // an empty line follows the user-information line
-        Converter convert;
-    };
-    const std::string name = lowerAscii(m_currentFile);
-    std::vector<Target> targets;
-    if (name == kCallHistoryName) {
-        targets.push_back({"naityaklog.txt", "naityaklog", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 1); }});
-        targets.push_back({"gaityaklog.txt", "gaityaklog", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 0); }});
-    } else if (name == kRestrictionName) {
-        targets.push_back({name, "m018", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertRestrictionElement(e, f, 0); }});
-    } else if (name == kTemplateName) {
-        targets.push_back({name, "m046", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertTemplateElement(e, f, 0); }});
-    } else if (name == kSpeedDialName) {
-        targets.push_back({name, "systan", false,
-                           [](const CXMLElementList& e, std::FILE* f) { convertSpeedDialElement(e, f, 0); }});
-    } else if (name == kExtensionName) {
-        targets.push_back({name, "naisen", false,
-                           [](const CXMLElementList& e, std::FILE* f) { convertExtensionElement(e, f, 0); }});
-    } else if (name == kSpeedDialTenColumnName) {
-        targets.push_back({name, "systanf", false,
-                           [](const CXMLElementList& e, std::FILE* f) { convertSpeedDialElement(e, f, 0); }});
-    } else {
-        targets.push_back({name, nullptr, false, {}});
-    }
-
-    for (const Target& target : targets) {
-        std::FILE* out = std::fopen(WorkPath(target.fileName).c_str(), "wb");
-        if (out == nullptr) return false;
-        std::fwrite(infoLine.data(), 1, infoLine.size(), out);
-        if (target.blankLine) std::fputs("\r\n", out);
-        if (target.element != nullptr) target.convert(document.GetElements(target.element), out);
-        const bool failed = std::ferror(out) != 0;
-        if (std::fclose(out) != 0 || failed) return false;
-    }
-    return true;
+bool writeFileList(const std::string& path, const std::list<std::string>& queue, bool download,
+                   std::string_view address) {
+  return writeWholeFile(path, textModeEncode(fileListText(queue, download, address)));
 }
 
-// ---- upload preparation ----
+bool convertFetchedDocument(const std::string& documentPath, std::string_view fileName,
+                            const std::string& workDir) {
+  CXMLAccess document;
+  if (!document.Load(documentPath)) return false;
+  const std::string infoLine = userInfoLine();
 
-namespace {
+  using Converter = std::function<void(const CXMLElementList&, std::FILE*)>;
+  struct Target {
+    std::string fileName;
+    const char* element;  // null: the line only
+    bool blankLine;       // an empty line follows the user-information line
+    Converter convert;
+  };
+  const std::string name = lowerAscii(fileName);
+  std::vector<Target> targets;
+  if (name == kCallHistoryName) {
+    targets.push_back(
+        {"naityaklog.txt", "naityaklog", true,
+         [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 1); }});
+    targets.push_back(
+        {"gaityaklog.txt", "gaityaklog", true,
+         [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 0); }});
+  } else if (name == kRestrictionName) {
+    targets.push_back({name, "m018", true, [](const CXMLElementList& e, std::FILE* f) {
+                         convertRestrictionElement(e, f, 0);
+                       }});
+  } else if (name == kTemplateName) {
+    targets.push_back({name, "m046", true, [](const CXMLElementList& e, std::FILE* f) {
+                         convertTemplateElement(e, f, 0);
+                       }});
+  } else if (name == kSpeedDialName) {
+    targets.push_back({name, "systan", false, [](const CXMLElementList& e, std::FILE* f) {
+                         convertSpeedDialElement(e, f, 0);
+                       }});
+  } else if (name == kExtensionName) {
+    targets.push_back({name, "naisen", false, [](const CXMLElementList& e, std::FILE* f) {
+                         convertExtensionElement(e, f, 0);
+                       }});
+  } else if (name == kSpeedDialTenColumnName) {
+    targets.push_back({name, "systanf", false, [](const CXMLElementList& e, std::FILE* f) {
+                         convertSpeedDialElement(e, f, 0);
+                       }});
+  } else {
+    targets.push_back({name, nullptr, false, {}});
+  }
 
-// Opens the staged source and the first block of the work directory, both as bytes, and hands
-// them to the block maker. Every block of the family that exists afterwards was made by this
-// preparation: the old ones are removed first, and a preparation that cannot finish (no source,
-// a block that cannot be created or written) removes what it made. An upload can thus never send
-// a block left over from an earlier preparation, or one cut short; it fails on the missing block.
-template <typename Maker>
-void prepareBlocks(const std::string& sourcePath, const std::vector<std::string>& blockPaths, Maker maker) {
-    for (const std::string& path : blockPaths) std::remove(path.c_str());
-    bool made = false;
-    if (std::FILE* source = std::fopen(sourcePath.c_str(), "rb")) {
-        if (std::FILE* target = std::fopen(blockPaths.front().c_str(), "wb")) {
-            made = maker(source, target, blockPaths.front()) == 1;
-            made = std::fclose(target) == 0 && made;
-        }
-        std::fclose(source);
-    }
-    if (!made)
-        for (const std::string& path : blockPaths) std::remove(path.c_str());
-}
-
-}  // namespace
-
-void CTCPFileTransfer::PrepareSpeedDialFiles(int familyFlag) {
-    const bool tenColumn = familyFlag == 1;
-    std::vector<std::string> blocks;
-    for (int i = 0; i < 20; ++i) blocks.push_back(WorkPath(speedDialBlockName(i, tenColumn)));
-    prepareBlocks(WorkPath(tenColumn ? kSpeedDialTenColumnName : kSpeedDialName), blocks,
-                  [familyFlag](std::FILE* in, std::FILE* out, const std::string& path) {
-                      return makeSpeedDialBlocks(in, out, path, familyFlag);
-                  });
-}
-
-void CTCPFileTransfer::PrepareExtensionFiles() {
-    std::vector<std::string> blocks;
-    for (const std::string& name : extensionBlockNames()) blocks.push_back(WorkPath(name));
-    prepareBlocks(WorkPath(kExtensionName), blocks,
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeExtensionBlocks(in, out, path); });
-}
-
-void CTCPFileTransfer::PrepareRestrictionFiles() {
-    std::vector<std::string> blocks;
-    for (const std::string& name : restrictionBlockNames()) blocks.push_back(WorkPath(name));
-    prepareBlocks(WorkPath("hkiseinotmp.txt"), blocks,
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeRestrictionBlocks(in, out, path); });
-}
-
-void CTCPFileTransfer::PrepareTemplateFile() {
-    prepareBlocks(WorkPath("usertkbntmp.txt"), {WorkPath(kTemplateName)},
-                  [](std::FILE* in, std::FILE* out, const std::string& path) { return makeTemplateBlock(in, out, path); });
+  for (const Target& target : targets) {
+    std::FILE* out = std::fopen(workPath(workDir, target.fileName).c_str(), "wb");
+    if (out == nullptr) return false;
+    std::fwrite(infoLine.data(), 1, infoLine.size(), out);
+    if (target.blankLine) std::fputs("\r\n", out);
+    if (target.element != nullptr) target.convert(document.GetElements(target.element), out);
+    const bool failed = std::ferror(out) != 0;
+    if (std::fclose(out) != 0 || failed) return false;
+  }
+  return true;
 }

@@ -5,16 +5,12 @@
 #include <string_view>
 
 class CEncode {
-public:
-    CEncode() = delete;
+ public:
+  CEncode() = delete;
 
-    // Base64 (RFC 4648 alphabet, "=" padding) of the bytes of `text` up to its first NUL.
-    static std::string Base64Encode(const char* text);
-    // Decodes Base64 group by group. A character outside the alphabet counts as 63; decoding
-    // stops at the first "=" and at a group cut short by the end of the text.
-    static std::string Base64Decode(std::string_view text);
-    // "+" becomes a space and "%" followed by two hexadecimal digits the byte they give; every
-    // other byte is copied, including a "%" that is not followed by two hexadecimal digits.
-    // Never reads past the end of `text`.
-    static std::string UrlDecode(std::string_view text);
+  // Base64 (RFC 4648 alphabet, "=" padding) of the bytes of `text` up to its first NUL.
+  static std::string Base64Encode(const char* text);
+  // Decodes Base64 group by group. A character outside the alphabet counts as 63; decoding
+  // stops at the first "=" and at a group cut short by the end of the text.
+  static std::string Base64Decode(std::string_view text);
 };

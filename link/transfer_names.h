@@ -15,6 +15,12 @@ inline constexpr std::string_view kExtensionName = "naisen.txt";
 inline constexpr std::string_view kTemplateName = "usertkbn.txt";
 inline constexpr std::string_view kRestrictionName = "hkiseino.txt";
 
+// The path of `name` in the work folder `workDir`; an empty work folder is the current folder.
+std::string workPath(std::string_view workDir, std::string_view name);
+// Creates workDir + "/Zu" if needed and a new, empty, uniquely named ".tmp" file in it; returns
+// its path, or "" when it cannot be created or its path is over 260 bytes.
+std::string makeWorkTempFile(const std::string& workDir);
+
 // "sys-tan0000.txt" ... "sys-tan9500.txt" for block 0 ... 19; "sys-tanf..." when tenColumn.
 std::string speedDialBlockName(int block, bool tenColumn);
 // "naisen101.txt", "naisen151.txt", "naisen241.txt", "naisen335.txt", "naisen429.txt".

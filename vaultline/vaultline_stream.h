@@ -11,12 +11,12 @@ extern "C" {
 #endif
 
 typedef struct VltStream {
-    unsigned char key[32];
-    unsigned char nonce[12];
-    uint64_t offset;          /* next keystream byte */
-    uint64_t cachedBlock;     /* block whose keystream `block` holds, when cacheValid */
-    int cacheValid;
-    unsigned char block[64];
+  unsigned char key[32];
+  unsigned char nonce[12];
+  uint64_t offset;      /* next keystream byte */
+  uint64_t cachedBlock; /* block whose keystream `block` holds, when cacheValid */
+  int cacheValid;
+  unsigned char block[64];
 } VltStream;
 
 /* Starts the stream of `key` and `nonce` at the first byte of block `firstBlock`. */

@@ -89,8 +89,8 @@ void EasyHttpServer::SetTiming(const EasyHttpTiming& timing) {
 bool EasyHttpServer::BindLoopback(int& port) {
   const int first = port;
   for (int p = first; p < first + 5 && p <= 65535; ++p) {
-    if (bindQuietly(m_listenSocket.Handle(), p, m_settings.backlog)) {
-      port = boundPort(m_listenSocket.Handle());
+    if (bindQuietly(m_listenSocket.handle(), p, m_settings.backlog)) {
+      port = boundPort(m_listenSocket.handle());
       return port > 0;
     }
     if (p == 0) break;
@@ -98,22 +98,23 @@ bool EasyHttpServer::BindLoopback(int& port) {
   port = first == 80 ? 8080 : first;
   if (first != 80) {
     // Every port of the range was tried: let the socket layer report the failure.
-    m_listenSocket.Close();
-    if (!m_listenSocket.Create(TcpSocket::kStream)) return false;
+    m_listenSocket.close();
+    if (!m_listenSocket.open()) return false;
   }
-  return m_listenSocket.BindListen(port, m_settings.backlog, kLoopback);
+  const OpResult bound = m_listenSocket.bindListen(port, m_settings.backlog, kLoopback);
+  if (!bound.ok()) MessageBox(m_ownerWindow, bound.message, bound.caption, MB_ICONWARNING | MB_OK);
+  return bound.ok();
 }
 
 bool EasyHttpServer::Start() {
   if (IsRunning() || m_started) return false;
-  m_listenSocket.SetOwnerWindow(m_ownerWindow);
-  if (!m_listenSocket.Create(TcpSocket::kStream)) {
+  if (!m_listenSocket.open()) {
     MessageBox(m_ownerWindow, "\nソケット生成に失敗しました。\n", "エラー", MB_ICONWARNING);
     return false;
   }
   int port = m_settings.port;
   if (!BindLoopback(port)) {
-    m_listenSocket.Close();
+    m_listenSocket.close();
     return false;
   }
   if (m_wakePipe[0] < 0 && ::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -126,7 +127,7 @@ bool EasyHttpServer::Start() {
     m_listener = std::thread([this] { ListenerLoop(); });
   } catch (...) {
     m_running.store(0);
-    m_listenSocket.Close();
+    m_listenSocket.close();
     MessageBox(m_ownerWindow, "\nスレッド起動に失敗しました。\n", "エラー", MB_ICONWARNING);
     return false;
   }
@@ -141,7 +142,7 @@ void EasyHttpServer::Stop() {
     [[maybe_unused]] ssize_t n = ::write(m_wakePipe[1], &c, 1);
   }
   if (m_listener.joinable()) m_listener.join();
-  m_listenSocket.Close();
+  m_listenSocket.close();
   WakeWorkersReading();
 }
 
@@ -199,7 +200,7 @@ void EasyHttpServer::WaitForWake(int ms) {
 }
 
 void EasyHttpServer::ListenerLoop() {
-  const int listenFd = m_listenSocket.Handle();
+  const int listenFd = m_listenSocket.handle();
   while (m_running.load() != 0) {
     pollfd p[2] = {{listenFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
     const int r = ::poll(p, m_wakePipe[0] >= 0 ? 2 : 1, 200);
@@ -210,8 +211,8 @@ void EasyHttpServer::ListenerLoop() {
       WaitForWake(20);  // the connection waits in the listen queue
       continue;
     }
-    auto client = std::make_unique<TcpSocket>();
-    if (!m_listenSocket.Accept(*client)) continue;
+    auto client = std::make_unique<Socket>();
+    if (!m_listenSocket.accept(*client)) continue;
     if (m_ownerWindow != nullptr) postMessage(m_ownerWindow, kConnectionAcceptedMessage, 0);
     auto worker = std::make_unique<CEasyHttpWorker>(&m_runSettings, std::move(client), m_ownerWindow, this);
     CEasyHttpWorker* started = worker.get();

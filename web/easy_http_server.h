@@ -33,7 +33,7 @@
 #include <string>
 #include <thread>
 
-#include "link/tcp_socket.h"
+#include "base/socket.h"
 #include "ui/win_types.h"
 
 // The server's settings, copied whole wherever they travel.
@@ -119,7 +119,7 @@ class EasyHttpServer {
   EasyHttpSettings m_settings;
   EasyHttpSettings m_runSettings;  // the copy the workers of this run share
   EasyHttpTiming m_timing;
-  TcpSocket m_listenSocket;
+  Socket m_listenSocket;
   std::atomic<int> m_running{0};
   bool m_started = false;  // a listener thread was started: the server does not start again
   std::thread m_listener;

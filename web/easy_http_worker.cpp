@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "base/ascii_text.h"
+#include "base/http_text.h"
 #include "base/platform.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
-#include "link/encode.h"
 #include "ui/message_pump.h"
 #include "web/data_script.h"
 #include "web/easy_http_server.h"
@@ -72,7 +72,7 @@ bool parseRequestLine(std::string_view line, HttpRequestLine& out) {
     out.hasQuery = true;
     url = url.substr(0, q);
   }
-  std::string path = CEncode::UrlDecode(url);
+  std::string path = urlDecode(url);
   for (char& c : path) {
     if (c == '/') c = '\\';
   }
@@ -138,32 +138,10 @@ const char* contentTypeText(int type) {
   }
 }
 
-const char* statusText(int code) {
-  switch (code) {
-    case 200: return "200 OK";
-    case 201: return "201 Created";
-    case 202: return "202 Accepted";
-    case 204: return "204 No Content";
-    case 300: return "300 Multiple Choices";
-    case 301: return "301 Moved Permanently";
-    case 302: return "302 Moved Temporarily";
-    case 304: return "304 Not Modified";
-    case 400: return "400 Bad Request";
-    case 401: return "401 Unauthorized";
-    case 403: return "403 Forbidden";
-    case 404: return "404 Not Found";
-    case 500: return "500 Internal Server Error";
-    case 501: return "501 Not Implemented";
-    case 502: return "502 Bad Gateway";
-    case 503: return "503 Service Unavailable";
-    default: return "200 OK";
-  }
-}
-
 std::string responseHead(int code, int type, long long length, std::string_view serverName, std::time_t now,
                          bool noSniff) {
   std::string head = "HTTP/1.0 ";
-  head += statusText(code);
+  head += httpStatusText(code, "200 OK");
   head += "\r\nDate: ";
   head += httpDate(now);
   head += "\r\nServer: ";
@@ -216,7 +194,7 @@ std::string reloadScript(std::string_view url) {
 
 // ---- the worker -------------------------------------------------------------------------------
 
-CEasyHttpWorker::CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<TcpSocket> client, HWND owner,
+CEasyHttpWorker::CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<Socket> client, HWND owner,
                                  EasyHttpServer* server)
     : m_settings(settings), m_timing(&server->m_timing), m_owner(owner), m_server(server),
       m_client(std::move(client)), m_since(std::chrono::steady_clock::now()) {}
@@ -245,7 +223,7 @@ bool CEasyHttpWorker::CloseIfReading() {
   if (!m_reading || m_closedWhileReading) return false;
   m_closedWhileReading = true;
   // The worker's own thread closes the descriptor; this ends its waits at once.
-  if (m_client && m_client->IsOpen()) ::shutdown(m_client->Handle(), SHUT_RDWR);
+  if (m_client && m_client->isOpen()) ::shutdown(m_client->handle(), SHUT_RDWR);
   m_closed.notify_all();
   return true;
 }
@@ -260,14 +238,14 @@ void CEasyHttpWorker::ExitInstance() {
   {
     std::lock_guard lock(m_socketMutex);
     m_body.reset();
-    if (m_client) m_client->Close();
+    if (m_client) m_client->close();
     m_client.reset();
   }
   m_finished.store(true);
 }
 
 bool CEasyHttpWorker::InitInstance() {
-  if (m_settings == nullptr || !m_client || !m_client->IsOpen()) return false;
+  if (m_settings == nullptr || !m_client || !m_client->isOpen()) return false;
   if (!ReadRequest()) return false;
   {
     std::lock_guard lock(m_socketMutex);
@@ -304,7 +282,7 @@ bool CEasyHttpWorker::TakeTableLock() {
 // 1 with a byte, 0 when the peer closed, -1 on a receive error, -2 when the deadline passed.
 int CEasyHttpWorker::ReadByte(std::chrono::steady_clock::time_point deadline, char& c) {
   if (m_inStart == m_inEnd) {
-    pollfd p{m_client->Handle(), POLLIN, 0};
+    pollfd p{m_client->handle(), POLLIN, 0};
     int r;
     do {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -315,7 +293,7 @@ int CEasyHttpWorker::ReadByte(std::chrono::steady_clock::time_point deadline, ch
     if (r == 0) return -2;  // timed out
     ssize_t n;
     do {
-      n = ::recv(m_client->Handle(), m_in, sizeof m_in, 0);
+      n = ::recv(m_client->handle(), m_in, sizeof m_in, 0);
     } while (n < 0 && errno == EINTR);
     if (n < 0) return -1;
     if (n == 0) return 0;
@@ -362,7 +340,7 @@ int CEasyHttpWorker::ReadExact(char* buffer, int length) {
       got += n;
       continue;
     }
-    pollfd p{m_client->Handle(), POLLIN, 0};
+    pollfd p{m_client->handle(), POLLIN, 0};
     int r;
     do {
       r = ::poll(&p, 1, static_cast<int>(m_timing->body.count()));
@@ -371,7 +349,7 @@ int CEasyHttpWorker::ReadExact(char* buffer, int length) {
     if (r == 0) break;
     ssize_t n;
     do {
-      n = ::recv(m_client->Handle(), buffer + got, static_cast<std::size_t>(length - got), 0);
+      n = ::recv(m_client->handle(), buffer + got, static_cast<std::size_t>(length - got), 0);
     } while (n < 0 && errno == EINTR);
     if (n < 0) return -1;
     if (n == 0) break;
@@ -493,7 +471,7 @@ bool CEasyHttpWorker::SendBytes(std::string_view bytes) {
   while (sent < bytes.size()) {
     ssize_t n;
     do {
-      n = ::send(m_client->Handle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      n = ::send(m_client->handle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
     if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);

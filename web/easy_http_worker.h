@@ -8,8 +8,7 @@
 // under it takes a form post into the tables, builds the answer and sends it. A malformed
 // request, a head that does not end in time, a body that is too large or incomplete, or a lock
 // that cannot be had end the connection without an answer.
-// The connection's bytes are never enciphered: the worker moves them itself, plain, and leaves
-// cipherMode alone.
+// The connection's bytes are never enciphered: the worker moves them itself, plain.
 //
 // Request paths never leave the document root: a path with a ".." segment (written plainly or
 // %-encoded, with "/" or "\"), a NUL, or a drive or scheme prefix is answered 404. A data script
@@ -32,7 +31,7 @@
 #include <string_view>
 #include <thread>
 
-#include "link/tcp_socket.h"
+#include "base/socket.h"
 #include "ui/win_types.h"
 #include "web/request_guard.h"
 
@@ -45,7 +44,7 @@ enum HttpMethod { kMethodOther = 0, kMethodGet = 1, kMethodPost = 2, kMethodHead
 
 struct HttpRequestLine {
   int method = kMethodOther;
-  std::string path;   // URL-decoded (CEncode::UrlDecode), "/" turned into "\", at most 259 characters
+  std::string path;   // URL-decoded (urlDecode), "/" turned into "\", at most 259 characters
   std::string query;  // the raw text after "?"
   bool hasQuery = false;
 };
@@ -70,8 +69,6 @@ enum ContentType { kTypeOctetStream = 0, kTypeText = 1, kTypeHtml = 2, kTypeGif 
                    kTypeBmp = 5, kTypeScript = 6 };
 int contentTypeOf(std::string_view fileName);
 const char* contentTypeText(int type);
-// "200 OK", "404 Not Found", ...; any other code gives "200 OK".
-const char* statusText(int code);
 // The response head: status line, Date (UTC, at `now`), Server, and when `length` is above 0
 // Content-Type and Content-Length, then (with `noSniff`) "X-Content-Type-Options: nosniff",
 // Cache-Control and the empty line; every line CR LF.
@@ -87,7 +84,7 @@ std::string postReturnUrl(std::string_view requestPath, std::string_view query, 
 
 class CEasyHttpWorker {
  public:
-  CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<TcpSocket> client, HWND owner,
+  CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<Socket> client, HWND owner,
                   EasyHttpServer* server);
   ~CEasyHttpWorker();
   CEasyHttpWorker(const CEasyHttpWorker&) = delete;
@@ -126,7 +123,7 @@ class CEasyHttpWorker {
   const EasyHttpTiming* m_timing;
   HWND m_owner;
   EasyHttpServer* m_server;
-  std::unique_ptr<TcpSocket> m_client;
+  std::unique_ptr<Socket> m_client;
 
   std::thread m_thread;
   std::atomic<bool> m_finished{false};
