@@ -841,14 +841,13 @@ void MainUnitSimulator::Impl::answerBusy(int fd) {
   const int handle = VLT_KeyImport(material, 1);
   link.setCipher(handle, false);
   std::string zero = "0";
-  if (link.send(unitAnswerHead(fwVer, "HTTP/1.1 404 Not Found", &zero, "connection.xml", false), timeoutMs)) {
-    {
-      std::lock_guard lock(mutex);
-      ++busyAnswers;
-    }
-    log(0, "busy: answered 404 to %s while session %d runs", from.c_str(), running);
-    link.waitForClose(timeoutMs);
+  {
+    std::lock_guard lock(mutex);
+    ++busyAnswers;  // counted before the tool can have read the answer
   }
+  log(0, "busy: answering 404 to %s while session %d runs", from.c_str(), running);
+  if (link.send(unitAnswerHead(fwVer, "HTTP/1.1 404 Not Found", &zero, "connection.xml", false), timeoutMs))
+    link.waitForClose(timeoutMs);
   link.close();
   if (handle) VLT_KeyDestroy(handle);
 }

@@ -153,7 +153,7 @@ std::string extensionBlock(const MainUnitTables& t, int first, int end) {
 
 std::string templateBlock(const MainUnitTables& t) {
   std::string body = "<root>\r\n<m046>\r\n";
-  char item[8];
+  char item[16];
   for (int i = 1; i < kMainUnitTemplates; ++i) {
     std::snprintf(item, sizeof item, "%03d@", i);
     body += item + t.templates[i] + "\r";
@@ -163,7 +163,7 @@ std::string templateBlock(const MainUnitTables& t) {
 
 std::string restrictionBlock(const MainUnitTables& t, int block) {
   std::string body = "<root>\n\n<m018>\n\n";
-  char entry[8];
+  char entry[16];
   for (int k = block * 1000; k < block * 1000 + 1000; ++k) {
     std::snprintf(entry, sizeof entry, "%04d@", k);
     body += entry + t.restrictions[k] + ",\n\n";
