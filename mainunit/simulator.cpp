@@ -22,7 +22,10 @@ namespace {
 
 constexpr std::size_t kLongestBody = 256u << 20;  // refuse to take a body larger than this
 constexpr int kLongHeaderBytes = 5000;
-constexpr int kBusyGraceMs = 500;   // how long a connection waits for a session that is ending
+// How long a new connection waits for the running session to end before it is answered busy:
+// a session whose protocol is done and that only waits for the tool to close gets longer.
+constexpr int kBusyGraceMs = 200;
+constexpr int kLingerGraceMs = 1000;
 constexpr int kBusyWaitMs = 3000;   // the longest wait for a busy-answered tool's request or close
 
 // ---- small texts ----------------------------------------------------------------------------
@@ -151,6 +154,7 @@ struct MainUnitSimulator::Impl {
   int sessionsEnded = 0;
   int sessionsStarted = 0;
   bool sessionRunning = false;  // from a session's connection until its control connection closed
+  bool sessionLingering = false;  // the running session only waits for the tool to close
   int busyAnswers = 0;
   std::thread sessionThread;
 
@@ -334,6 +338,10 @@ void Session::succeed() {
 // Keeps the connections until the tool ends its run, which it does by closing the control
 // connection last, as a unit does at the end of a session.
 void Session::linger() {
+  {
+    std::lock_guard lock(m_sim.mutex);
+    m_sim.sessionLingering = true;
+  }
   if (m_control.isOpen()) m_control.waitForClose(m_options.ioTimeoutMs);
   if (m_data) m_data->close();
   m_control.close();
@@ -791,7 +799,10 @@ void MainUnitSimulator::Impl::serve() {
 // has seen the end of the last one, so a session that is ending gets a moment to end.
 bool MainUnitSimulator::Impl::admit() {
   std::unique_lock lock(mutex);
-  sessionEnded.wait_for(lock, std::chrono::milliseconds(kBusyGraceMs), [this] { return !sessionRunning; });
+  const auto ended = [this] { return !sessionRunning; };
+  sessionEnded.wait_for(lock, std::chrono::milliseconds(kBusyGraceMs), ended);
+  if (sessionRunning && sessionLingering)
+    sessionEnded.wait_for(lock, std::chrono::milliseconds(kLingerGraceMs - kBusyGraceMs), ended);
   return !sessionRunning;
 }
 
@@ -806,6 +817,7 @@ void MainUnitSimulator::Impl::startSession(int fd) {
     session = SimulatorSession{};
     session.number = number;
     sessionRunning = true;
+    sessionLingering = false;
   }
   sessionThread = std::thread([this, current = std::move(current), number, fd] {
     Session(*this, current, number, fd).run();
