@@ -83,7 +83,9 @@ struct SimulatorFaultChoice {
 struct SimulatorOptions {
   std::string listenAddress = "127.0.0.2";  // dotted IPv4 address of the control listener
   int port = 9000;                          // control port; 0 picks a free one (see port())
-  std::string fwVer = "4.00";               // fw_ver text; "" leaves the element out
+  // fw_ver text; "" leaves the element out. Below 4.0 (and without one) the unit keeps the
+  // 7-column speed dial and no templates; 1.00 and 2.00 keep no restriction numbers.
+  std::string fwVer = "4.00";
   std::string devType = "Zu/ZPX-480";       // dev_type text
   std::string password = "7351";            // password element and the data credentials
   bool busy = false;                        // answer every connection request with 404
