@@ -88,6 +88,7 @@ struct Bench {
         o.pacing = false;
         o.dataDir = "";
         o.toolPortFirst = toolPort;
+        o.logToStderr = std::getenv("ZU_SIM_LOG") != nullptr;  // follow a run by hand
         unit = std::make_unique<MainUnitSimulator>(o);
         if (toolPort == 0 || !unit->start()) return false;
         transfer = std::make_unique<CTCPFileTransfer>(nullptr);
@@ -124,6 +125,9 @@ struct Bench {
     // One full write and one read; false when either fails. Keeps the bodies moved.
     bool writeAndRead(double& seconds) {
         movedBodies.clear();
+        // A read leaves the downloaded "usertkbn.txt" where the template block of the same name
+        // lies, so the block is made again before every write, as the write workflow does.
+        transfer->PrepareTemplateFile();
         const auto start = Clock::now();
         const int sessions = unit->sessionCount();
         if (transfer->WritePhonebook() != 0) return false;

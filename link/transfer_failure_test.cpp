@@ -26,6 +26,7 @@
 
 #include "data/exchange_files.h"
 #include "data/process_state.h"
+#include "data/restriction_files.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "link/simulator_transfer_test_support.h"
@@ -74,10 +75,7 @@ class TransferFailure : public SimulatorTransferTest {
     exchangeFileName = "sys-tan.txt";
     ASSERT_EQ(writeExchangeFile(1), 0);
     transfer_.PrepareSpeedDialFiles(0);
-    std::string staged(190, ' ');
-    staged += "\r\n";
-    for (int k = 0; k < 10000; ++k) staged += std::to_string(10000 + k).substr(1) + ",,\r\n";
-    std::ofstream(workDir_ + "/hkiseinotmp.txt", std::ios::binary) << staged;
+    ASSERT_EQ(writeRestrictionExchangeFile(workDir_ + "/hkiseinotmp.txt"), 0);
     transfer_.PrepareRestrictionFiles();
     sysTanfMode = 0;
     writeSelection[0] = 1;

@@ -17,6 +17,8 @@
 #include "data/exchange_files.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
+#include "data/restriction_files.h"
+#include "data/restriction_table.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "link/simulator_transfer_test_support.h"
@@ -313,17 +315,11 @@ TEST_F(TransferRun, OnlyTemplatesToFirmware3EndsWithoutADataConnection) {
 }
 
 TEST_F(TransferRun, WriteRestrictionNumbersListsTheLastBlockTwiceWithTheToolsAddress) {
-  // Staged text form of the restriction numbers, as the restriction workflow leaves it.
-  writeWorkFile(4, "unused.txt");
-  std::string staged(192, ' ');
-  staged.replace(190, 2, "\r\n");
-  staged.replace(0, 13, "202401011200,");
-  for (int k = 0; k < 10000; ++k) {
-    char row[32];
-    std::snprintf(row, sizeof row, "%04d,%s,\r\n", k, k == 4321 ? "0120999888" : "");
-    staged += row;
-  }
-  std::ofstream(workDir_ + "/hkiseinotmp.txt", std::ios::binary) << staged;
+  // The exchange file of the restriction numbers, as the restriction workflow writes it.
+  RestrictionEntry e{};
+  std::strcpy(e.number, "0120999888");
+  storeRestrictionEntry(4321, e, FileLoad);
+  ASSERT_EQ(writeRestrictionExchangeFile(workDir_ + "/hkiseinotmp.txt"), 0);
   transfer_.PrepareRestrictionFiles();
   ASSERT_EQ(transfer_.WriteRestrictionNumbers(), 0)
       << (ui_.messages().empty() ? "" : ui_.lastMessage().text);

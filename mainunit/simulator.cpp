@@ -10,10 +10,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
-#include <set>
 
 #include "base/ascii_text.h"
 #include "base/platform.h"
+#include "mainunit/unit_checks.h"
 #include "mainunit/unit_documents.h"
 #include "mainunit/unit_link.h"
 #include "vaultline/vaultline.h"
@@ -22,6 +22,11 @@ namespace {
 
 constexpr std::size_t kLongestBody = 256u << 20;  // refuse to take a body larger than this
 constexpr int kLongHeaderBytes = 5000;
+// How long a new connection waits for the running session to end before it is answered busy:
+// a session whose protocol is done and that only waits for the tool to close gets longer.
+constexpr int kBusyGraceMs = 200;
+constexpr int kLingerGraceMs = 1000;
+constexpr int kBusyWaitMs = 3000;   // the longest wait for a busy-answered tool's request or close
 
 // ---- small texts ----------------------------------------------------------------------------
 
@@ -121,6 +126,21 @@ bool keyMaterialOf(const std::string& hex, unsigned char material[64]) {
   return true;
 }
 
+// The head of every answer the unit sends: status, Server, Date, Connection, Content-Length (when
+// given), Title and the empty line.
+std::string unitAnswerHead(const std::string& fwVer, const std::string& status, const std::string* contentLength,
+                           std::string_view title, bool longHeader) {
+  std::string head = status + "\r\n";
+  head += "Server: ZuMainUnit/" + (fwVer.empty() ? std::string("1.0") : fwVer) + "\r\n";
+  head += "Date: " + httpDate(std::time(nullptr)) + "\r\n";
+  head += "Connection: Keep-Alive\r\n";
+  if (contentLength) head += "Content-Length: " + *contentLength + "\r\n";
+  head += "Title: " + std::string(title) + "\r\n";
+  if (longHeader) head += "X-Unit-Note: " + std::string(kLongHeaderBytes, 'x') + "\r\n";
+  head += "\r\n";
+  return head;
+}
+
 }  // namespace
 
 // ---- the simulator's shared state -------------------------------------------------------------
@@ -133,6 +153,10 @@ struct MainUnitSimulator::Impl {
   SimulatorSession session;
   int sessionsEnded = 0;
   int sessionsStarted = 0;
+  bool sessionRunning = false;  // from a session's connection until its control connection closed
+  bool sessionLingering = false;  // the running session only waits for the tool to close
+  int busyAnswers = 0;
+  std::thread sessionThread;
 
   std::atomic<bool> stopping{false};
   std::thread thread;
@@ -145,6 +169,9 @@ struct MainUnitSimulator::Impl {
   bool tablesGiven = false;  // setTables() before start(): keep them instead of loading
 
   void serve();
+  bool admit();
+  void startSession(int fd);
+  void answerBusy(int fd);
   void log(int session, const char* format, ...) __attribute__((format(printf, 3, 4)));
   void vlog(int session, const char* format, va_list args);
 };
@@ -182,7 +209,11 @@ namespace {
 class Session {
  public:
   Session(MainUnitSimulator::Impl& sim, SimulatorOptions options, int number, int controlFd)
-      : m_sim(sim), m_options(std::move(options)), m_number(number), m_control(controlFd, sim.stopping) {}
+      : m_sim(sim),
+        m_options(std::move(options)),
+        m_firmware(unitFirmwareOf(m_options.fwVer)),
+        m_number(number),
+        m_control(controlFd, sim.stopping) {}
   ~Session() {
     if (m_key) VLT_KeyDestroy(m_key);
   }
@@ -196,7 +227,16 @@ class Session {
   bool answerConnection();
   bool openDataConnection();
   bool fetchFromTool(const std::string& name, SimulatorStep step, int occurrence, std::string& body);
+  bool takeFileList();
   bool uploadPhase(const UnitFileList& list);
+  bool storeUploads(const std::vector<std::pair<std::string, std::string>>& blocks);
+  struct DownloadRequest {
+    LinkHead head;
+    std::string method, target, name;  // name: the target in lower case
+  };
+  LinkRead readDownloadRequest(DownloadRequest& out);
+  bool challenge(const std::string& target, int occurrence);
+  bool serveDocument(const DownloadRequest& request, int occurrence);
   bool downloadPhase(const UnitFileList& list);
   bool sendAnswer(UnitLink& link, const char* connection, std::string status, std::string body,
                   std::string_view title, SimulatorFault fault);
@@ -214,6 +254,7 @@ class Session {
   void pause(int ms) const;
   void capture(const char* connection, bool fromTool, const std::string& text);
   bool fail(const std::string& why);
+  bool refuse(const std::string& why);
   void succeed();
   void linger();
   void log(const char* format, ...) __attribute__((format(printf, 2, 3))) {
@@ -225,6 +266,7 @@ class Session {
 
   MainUnitSimulator::Impl& m_sim;
   SimulatorOptions m_options;
+  UnitFirmware m_firmware;
   int m_number;
   UnitLink m_control;
   std::unique_ptr<UnitLink> m_data;
@@ -269,6 +311,18 @@ bool Session::fail(const std::string& why) {
   return false;
 }
 
+// The tool sent what no right tool sends: the unit ends the data connection without a word, so
+// the tool's run fails at its next step, and the session fails with the reason.
+bool Session::refuse(const std::string& why) {
+  log("refused: %s", why.c_str());
+  {
+    std::lock_guard lock(m_sim.mutex);
+    m_sim.session.refusal = why;
+  }
+  if (m_data) m_data->close();
+  return fail(why);
+}
+
 void Session::succeed() {
   log("session completed");
   {
@@ -284,6 +338,10 @@ void Session::succeed() {
 // Keeps the connections until the tool ends its run, which it does by closing the control
 // connection last, as a unit does at the end of a session.
 void Session::linger() {
+  {
+    std::lock_guard lock(m_sim.mutex);
+    m_sim.sessionLingering = true;
+  }
   if (m_control.isOpen()) m_control.waitForClose(m_options.ioTimeoutMs);
   if (m_data) m_data->close();
   m_control.close();
@@ -292,28 +350,28 @@ void Session::linger() {
 void Session::run() {
   m_toolAddress = m_control.peerAddress();
   log("control connection from %s", m_toolAddress.c_str());
-  if (readConnectionRequest() && answerConnection() && openDataConnection()) {
-    std::string body;
-    if (fetchFromTool("file_list.xml", SimulatorStep::List, 1, body)) {
-      UnitFileList list = parseFileList(body);
-      {
-        std::lock_guard lock(m_sim.mutex);
-        m_sim.session.fileList = body;
-        m_sim.session.direction = list.direction;
-        m_sim.session.listedFiles = list.files;
-      }
-      std::string names;
-      for (const std::string& f : list.files) names += " " + f;
-      log("file list: %s,%s", list.direction.c_str(), names.c_str());
-      bool ok = false;
-      if (list.direction == "UPLOAD") ok = uploadPhase(list);
-      else if (list.direction == "DOWNLOAD") ok = downloadPhase(list);
-      else fail("the file list names no direction (UD-TYPE)");
-      if (ok) succeed();
-    }
-  }
+  if (readConnectionRequest() && answerConnection() && openDataConnection() && takeFileList()) succeed();
   if (!m_ended) fail("session ended");
   linger();
+}
+
+// Fetches the file list, checks it and runs the phase of its direction.
+bool Session::takeFileList() {
+  std::string body;
+  if (!fetchFromTool("file_list.xml", SimulatorStep::List, 1, body)) return false;
+  UnitFileList list = parseFileList(body);
+  {
+    std::lock_guard lock(m_sim.mutex);
+    m_sim.session.fileList = body;
+    m_sim.session.direction = list.direction;
+    m_sim.session.listedFiles = list.files;
+  }
+  std::string names;
+  for (const std::string& f : list.files) names += " " + f;
+  log("file list: %s,%s", list.direction.c_str(), names.c_str());
+  const std::string why = fileListRefusal(body, list, m_firmware, {m_control.localAddress(), m_toolAddress});
+  if (!why.empty()) return refuse(why);
+  return list.direction == "UPLOAD" ? uploadPhase(list) : downloadPhase(list);
 }
 
 bool Session::readConnectionRequest() {
@@ -335,15 +393,7 @@ bool Session::readConnectionRequest() {
 
 std::string Session::answerHead(const std::string& status, const std::string* contentLength,
                                 std::string_view title, bool longHeader) const {
-  std::string head = status + "\r\n";
-  head += "Server: ZuMainUnit/" + (m_options.fwVer.empty() ? std::string("1.0") : m_options.fwVer) + "\r\n";
-  head += "Date: " + httpDate(std::time(nullptr)) + "\r\n";
-  head += "Connection: Keep-Alive\r\n";
-  if (contentLength) head += "Content-Length: " + *contentLength + "\r\n";
-  head += "Title: " + std::string(title) + "\r\n";
-  if (longHeader) head += "X-Unit-Note: " + std::string(kLongHeaderBytes, 'x') + "\r\n";
-  head += "\r\n";
-  return head;
+  return unitAnswerHead(m_options.fwVer, status, contentLength, title, longHeader);
 }
 
 std::string Session::requestHead(std::string_view method, std::string_view name,
@@ -588,36 +638,101 @@ bool Session::fetchFromTool(const std::string& name, SimulatorStep step, int occ
   return true;
 }
 
+// Fetches and checks every listed block; the tables take them only once all of them have come,
+// so a session that fails leaves the tables as they were.
 bool Session::uploadPhase(const UnitFileList& list) {
-  unsigned changed = 0;
-  bool ok = true;
-  for (std::size_t i = 0; i < list.files.size() && ok; ++i) {
+  std::vector<std::pair<std::string, std::string>> blocks;
+  for (std::size_t i = 0; i < list.files.size(); ++i) {
     std::string body;
-    ok = fetchFromTool(list.files[i], SimulatorStep::File, static_cast<int>(i) + 1, body);
-    if (!ok) break;
-    int rows;
+    if (!fetchFromTool(list.files[i], SimulatorStep::File, static_cast<int>(i) + 1, body)) return false;
     {
       std::lock_guard lock(m_sim.mutex);
-      rows = storeUploadedFile(list.files[i], body, m_sim.tables);
-      m_sim.session.transferred.emplace_back(list.files[i], std::move(body));
+      m_sim.session.transferred.emplace_back(list.files[i], body);
     }
-    changed |= uploadedTableFile(list.files[i]);
-    if (rows < 0) log("%s is no table block; not stored", list.files[i].c_str());
-    else log("stored %d rows of %s", rows, list.files[i].c_str());
+    const std::string why = uploadBlockRefusal(list.files[i], body, m_firmware);
+    if (!why.empty()) return refuse(why);
+    blocks.emplace_back(list.files[i], std::move(body));
   }
-  if (changed && !m_sim.dataDir.empty()) {
-    MainUnitTables copy;
-    {
-      std::lock_guard lock(m_sim.mutex);
-      copy = m_sim.tables;
-    }
-    if (!saveMainUnitTables(m_sim.dataDir, copy, changed)) log("the data folder cannot be written");
-  }
-  return ok;
+  return storeUploads(blocks);
 }
 
+bool Session::storeUploads(const std::vector<std::pair<std::string, std::string>>& blocks) {
+  unsigned changed = 0;
+  std::vector<int> rows;
+  MainUnitTables copy;
+  {
+    std::lock_guard lock(m_sim.mutex);
+    for (const auto& [name, body] : blocks) {
+      rows.push_back(storeUploadedFile(name, body, m_sim.tables));
+      changed |= uploadedTableFile(name);
+    }
+    copy = m_sim.tables;
+  }
+  for (std::size_t i = 0; i < blocks.size(); ++i) log("stored %d rows of %s", rows[i], blocks[i].first.c_str());
+  if (changed && !m_sim.dataDir.empty() && !saveMainUnitTables(m_sim.dataDir, copy, changed))
+    log("the data folder cannot be written");
+  return true;
+}
+
+// Reads the tool's next download request; Closed when the tool ended the data connection.
+LinkRead Session::readDownloadRequest(DownloadRequest& out) {
+  LinkRead r = m_data->readHead(out.head, m_options.ioTimeoutMs);
+  if (r != LinkRead::Ok) return r;
+  capture("data", true, out.head.text);
+  const std::string& line = out.head.startLine;
+  std::size_t space = line.find(' ');
+  std::size_t end = space == std::string::npos ? std::string::npos : line.find(' ', space + 1);
+  out.method = line.substr(0, space);
+  out.target = space == std::string::npos ? "" : line.substr(space + 1, end - space - 1);
+  if (!out.target.empty() && out.target[0] == '/') out.target.erase(0, 1);
+  if (std::size_t q = out.target.find('?'); q != std::string::npos) out.target.erase(q);
+  out.name = lowerAscii(out.target);
+  if (std::optional<std::size_t> length = contentLengthOf(out.head); length && *length > 0) {
+    std::string ignored;
+    r = m_data->readExact(ignored, *length, m_options.ioTimeoutMs);
+    if (r == LinkRead::Closed) r = LinkRead::Failed;  // a request cut short is no orderly end
+  }
+  return r;
+}
+
+// The 401 answer to a request without credentials, bent by a challenge fault.
+bool Session::challenge(const std::string& target, int occurrence) {
+  SimulatorFault fault = faultAt(SimulatorStep::Challenge, occurrence);
+  log("request %s without credentials: 401", target.c_str());
+  std::string zero = "0";
+  if (fault == SimulatorFault::None) {
+    sendHead(*m_data, "data", answerHead("HTTP/1.1 401 Unauthorized", &zero, target, false), "");
+    return true;
+  }
+  if (!sendAnswer(*m_data, "data", "HTTP/1.1 401 Unauthorized", "", target, fault))
+    return fail(std::string("challenge fault ") + std::string(simulatorFaultName(fault)));
+  return true;
+}
+
+// The 200 answer with the document, bent by a fetch fault.
+bool Session::serveDocument(const DownloadRequest& request, int occurrence) {
+  std::optional<std::string> document;
+  {
+    std::lock_guard lock(m_sim.mutex);
+    document = downloadDocument(request.name, m_sim.tables);
+  }
+  if (!document) return fail(request.target + ": no such document");
+  SimulatorFault fault = faultAt(SimulatorStep::Fetch, occurrence);
+  pause(500);
+  log("serving %s (%zu bytes)", request.target.c_str(), document->size());
+  bool goOn = sendAnswer(*m_data, "data", "HTTP/1.1 200 OK", *document, request.target, fault);
+  {
+    std::lock_guard lock(m_sim.mutex);
+    m_sim.session.transferred.emplace_back(request.name, *document);
+  }
+  if (!goOn) return fail(std::string("fetch fault ") + std::string(simulatorFaultName(fault)));
+  return true;
+}
+
+// Answers the tool's requests for the listed files, each in the list's order, until the tool
+// closes the data connection.
 bool Session::downloadPhase(const UnitFileList& list) {
-  std::set<std::string> served;
+  std::size_t fetched = 0;
   int challenges = 0, fetches = 0;
   while (true) {
     // Every download file starts with a request without credentials; before one is due the unit
@@ -628,70 +743,34 @@ bool Session::downloadPhase(const UnitFileList& list) {
       m_data->reset();
       return fail("challenge fault reset");
     }
-    LinkHead head;
-    LinkRead r = m_data->readHead(head, m_options.ioTimeoutMs);
+    DownloadRequest request;
+    LinkRead r = readDownloadRequest(request);
     if (r == LinkRead::Closed) break;
     if (r != LinkRead::Ok) return fail(std::string("waiting for a download request: ") + linkReadText(r));
-    capture("data", true, head.text);
-    std::string line = head.startLine;
-    std::size_t space = line.find(' ');
-    std::size_t end = space == std::string::npos ? std::string::npos : line.find(' ', space + 1);
-    std::string method = line.substr(0, space);
-    std::string target = space == std::string::npos ? "" : line.substr(space + 1, end - space - 1);
-    if (!target.empty() && target[0] == '/') target.erase(0, 1);
-    if (std::size_t q = target.find('?'); q != std::string::npos) target.erase(q);
-    std::string name = lowerAscii(target);
-    if (std::optional<std::size_t> length = contentLengthOf(head); length && *length > 0) {
-      std::string ignored;
-      if (m_data->readExact(ignored, *length, m_options.ioTimeoutMs) != LinkRead::Ok)
-        return fail("a request body did not arrive");
-    }
-    const std::string* authorization = head.header("Authorization");
+    const std::string* authorization = request.head.header("Authorization");
     if (!authorization || authorization->empty()) {
-      SimulatorFault fault = faultAt(SimulatorStep::Challenge, ++challenges);
-      log("request %s without credentials: 401", target.c_str());
-      std::string zero = "0";
-      if (fault == SimulatorFault::None) {
-        sendHead(*m_data, "data", answerHead("HTTP/1.1 401 Unauthorized", &zero, target, false), "");
-        continue;
-      }
-      if (!sendAnswer(*m_data, "data", "HTTP/1.1 401 Unauthorized", "", target, fault))
-        return fail(std::string("challenge fault ") + std::string(simulatorFaultName(fault)));
+      if (!challenge(request.target, ++challenges)) return false;
       continue;
     }
     std::string zero = "0";
-    if (!credentialsMatch(*authorization, m_options.password)) {
-      log("request %s with wrong credentials: 401", target.c_str());
-      sendHead(*m_data, "data", answerHead("HTTP/1.1 401 Unauthorized", &zero, target, false), "");
+    const char* refusal = !credentialsMatch(*authorization, m_options.password) ? "HTTP/1.1 401 Unauthorized"
+                          : request.method != "GET"                               ? "HTTP/1.1 501 Not Implemented"
+                                                                                  : nullptr;
+    if (refusal) {
+      log("request %s: %s", request.target.c_str(), refusal);
+      sendHead(*m_data, "data", answerHead(refusal, &zero, request.target, false), "");
       continue;
     }
-    if (method != "GET") {
-      sendHead(*m_data, "data", answerHead("HTTP/1.1 501 Not Implemented", &zero, target, false), "");
-      continue;
+    const std::string why = downloadRefusal(request.name, list.files, fetched, m_firmware);
+    if (!why.empty()) {
+      sendHead(*m_data, "data", answerHead("HTTP/1.1 404 Not Found", &zero, request.target, false), "");
+      return refuse(why);
     }
-    std::optional<std::string> document;
-    {
-      std::lock_guard lock(m_sim.mutex);
-      document = downloadDocument(name, m_sim.tables);
-    }
-    if (!document) {
-      log("request %s: no such document, 404", target.c_str());
-      sendHead(*m_data, "data", answerHead("HTTP/1.1 404 Not Found", &zero, target, false), "");
-      continue;
-    }
-    SimulatorFault fault = faultAt(SimulatorStep::Fetch, ++fetches);
-    pause(500);
-    log("serving %s (%zu bytes)", target.c_str(), document->size());
-    bool goOn = sendAnswer(*m_data, "data", "HTTP/1.1 200 OK", *document, target, fault);
-    {
-      std::lock_guard lock(m_sim.mutex);
-      m_sim.session.transferred.emplace_back(name, *document);
-    }
-    served.insert(name);
-    if (!goOn) return fail(std::string("fetch fault ") + std::string(simulatorFaultName(fault)));
+    if (!serveDocument(request, ++fetches)) return false;
+    ++fetched;
   }
-  for (const std::string& f : list.files)
-    if (!served.count(lowerAscii(f))) return fail("the tool closed the data connection before fetching " + f);
+  if (fetched < list.files.size())
+    return fail("the tool closed the data connection before fetching " + list.files[fetched]);
   return true;
 }
 
@@ -699,6 +778,8 @@ bool Session::downloadPhase(const UnitFileList& list) {
 
 // ---- MainUnitSimulator --------------------------------------------------------------------------
 
+// Takes every connection: the first starts a session on a thread of its own; one that comes
+// while that session runs is told the unit is busy.
 void MainUnitSimulator::Impl::serve() {
   while (!stopping.load()) {
     pollfd p{listenFd, POLLIN, 0};
@@ -708,18 +789,79 @@ void MainUnitSimulator::Impl::serve() {
     socklen_t len = sizeof peer;
     int fd = ::accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    SimulatorOptions current;
-    int number;
+    if (admit()) startSession(fd);
+    else answerBusy(fd);
+  }
+  if (sessionThread.joinable()) sessionThread.join();
+}
+
+// True when no session runs. A tool that starts its next run at once may come before the unit
+// has seen the end of the last one, so a session that is ending gets a moment to end.
+bool MainUnitSimulator::Impl::admit() {
+  std::unique_lock lock(mutex);
+  const auto ended = [this] { return !sessionRunning; };
+  sessionEnded.wait_for(lock, std::chrono::milliseconds(kBusyGraceMs), ended);
+  if (sessionRunning && sessionLingering)
+    sessionEnded.wait_for(lock, std::chrono::milliseconds(kLingerGraceMs - kBusyGraceMs), ended);
+  return !sessionRunning;
+}
+
+void MainUnitSimulator::Impl::startSession(int fd) {
+  if (sessionThread.joinable()) sessionThread.join();
+  SimulatorOptions current;
+  int number;
+  {
+    std::lock_guard lock(mutex);
+    current = options;
+    number = ++sessionsStarted;
+    session = SimulatorSession{};
+    session.number = number;
+    sessionRunning = true;
+    sessionLingering = false;
+  }
+  sessionThread = std::thread([this, current = std::move(current), number, fd] {
+    Session(*this, current, number, fd).run();
     {
       std::lock_guard lock(mutex);
-      current = options;
-      number = ++sessionsStarted;
-      session = SimulatorSession{};
-      session.number = number;
+      sessionRunning = false;
     }
-    Session s(*this, current, number, fd);
-    s.run();
+    sessionEnded.notify_all();
+  });
+}
+
+// The busy answer to a second tool: its connection request is read and answered 404, enciphered
+// with that tool's own key, as a unit in use answers. It counts as no session.
+void MainUnitSimulator::Impl::answerBusy(int fd) {
+  int timeoutMs, running;
+  std::string fwVer;
+  {
+    std::lock_guard lock(mutex);
+    timeoutMs = std::min(options.ioTimeoutMs, kBusyWaitMs);
+    running = sessionsStarted;
+    fwVer = options.fwVer;
   }
+  UnitLink link(fd, stopping);
+  const std::string from = link.peerAddress();
+  LinkHead head;
+  unsigned char material[64];
+  const std::string* key = nullptr;
+  if (link.readHead(head, timeoutMs, 64) == LinkRead::Ok) key = head.header("CryptoKey");
+  if (!key || !keyMaterialOf(*key, material)) {
+    log(0, "busy: a second connection from %s sent no connection request", from.c_str());
+    return;
+  }
+  const int handle = VLT_KeyImport(material, 1);
+  link.setCipher(handle, false);
+  std::string zero = "0";
+  {
+    std::lock_guard lock(mutex);
+    ++busyAnswers;  // counted before the tool can have read the answer
+  }
+  log(0, "busy: answering 404 to %s while session %d runs", from.c_str(), running);
+  if (link.send(unitAnswerHead(fwVer, "HTTP/1.1 404 Not Found", &zero, "connection.xml", false), timeoutMs))
+    link.waitForClose(timeoutMs);
+  link.close();
+  if (handle) VLT_KeyDestroy(handle);
 }
 
 MainUnitSimulator::MainUnitSimulator(SimulatorOptions options) : m_impl(std::make_unique<Impl>()) {
@@ -773,6 +915,7 @@ bool MainUnitSimulator::start() {
     s.tables = std::move(tables);
     s.sessionsEnded = 0;
     s.sessionsStarted = 0;
+    s.busyAnswers = 0;
     s.session = SimulatorSession{};
   }
   s.listenFd = fd;
@@ -836,6 +979,11 @@ bool MainUnitSimulator::setTables(const MainUnitTables& tables) {
     dir = m_impl->isRunning ? m_impl->dataDir : m_impl->options.dataDir;
   }
   return dir.empty() || saveMainUnitTables(dir, tables);
+}
+
+int MainUnitSimulator::busyAnswerCount() const {
+  std::lock_guard lock(m_impl->mutex);
+  return m_impl->busyAnswers;
 }
 
 int MainUnitSimulator::sessionCount() const {

@@ -6,8 +6,14 @@
 // upload file or answers the tool's download requests from its own tables. Everything after
 // the tool's first request is enciphered with the key the tool hands over in plain.
 //
-// One session is served at a time, on the simulator's own thread; a tool that connects while a
-// session runs waits in the listen backlog. Faults can be injected at every protocol step so
+// It is strict about what the tool sends (mainunit/unit_checks.h): a file list that is not what
+// a tool must send to a unit of this firmware, an upload block whose rows are not exactly those
+// of its name, or a download request for a file out of the list fails the session with the
+// reason, logged and kept in the session's `refusal`. The tables take an upload's blocks only
+// once every listed block has come and passed.
+//
+// One session is served at a time, on a thread of its own; a tool that asks to connect while a
+// session runs gets the busy answer (404). Faults can be injected at every protocol step so
 // that the tool's failure paths can be shown for real.
 //
 // Threads: start() and stop() belong to the owner's thread. The accessors below are safe to
@@ -77,7 +83,9 @@ struct SimulatorFaultChoice {
 struct SimulatorOptions {
   std::string listenAddress = "127.0.0.2";  // dotted IPv4 address of the control listener
   int port = 9000;                          // control port; 0 picks a free one (see port())
-  std::string fwVer = "4.00";               // fw_ver text; "" leaves the element out
+  // fw_ver text; "" leaves the element out. Below 4.0 (and without one) the unit keeps the
+  // 7-column speed dial and no templates; 1.00 and 2.00 keep no restriction numbers.
+  std::string fwVer = "4.00";
   std::string devType = "Zu/ZPX-480";       // dev_type text
   std::string password = "7351";            // password element and the data credentials
   bool busy = false;                        // answer every connection request with 404
@@ -107,6 +115,7 @@ struct SimulatorSession {
   bool succeeded = false;       // every step completed as the protocol wants
   std::string direction;        // "UPLOAD", "DOWNLOAD" or "" when no file list arrived
   std::string failure;          // why the session ended early ("" on success)
+  std::string refusal;          // what the tool sent wrong, when that ended it ("" otherwise)
   std::string fileList;         // the file list body as received
   std::vector<std::string> listedFiles;  // file names of the list, in order (duplicates kept)
   // Upload: every file received, in order, with its body. Download: every file served.
@@ -147,6 +156,9 @@ class MainUnitSimulator {
 
   // Sessions ended since start().
   int sessionCount() const;
+  // Connection requests answered busy (404) because a session was running, since start(). The
+  // busy option's answers are sessions of their own and not counted here.
+  int busyAnswerCount() const;
   // Waits until at least `count` sessions have ended; false when the time ran out.
   bool waitForSessions(int count, std::chrono::milliseconds timeout) const;
   // The most recent session (the one running, or the last one ended); number 0 when none.

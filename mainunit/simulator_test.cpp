@@ -136,6 +136,41 @@ std::string fileList(const char* direction, std::initializer_list<std::pair<cons
   return body + "</root>\r\n";
 }
 
+// The file list of a phonebook read from a unit of firmware 4.0 or above.
+std::string phonebookDownload() {
+  return fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}, {"USERTKBN", "usertkbn.txt"}, {"SYS-TANF", "sys-tanf.txt"}});
+}
+
+// Upload blocks as a tool writes them, with the rows of `t`.
+std::string extensionBlock(const MainUnitTables& t, int first, int end) {
+  std::string body = "<root>\n\n<naisen>\n\n";
+  for (int i = first; i < end; ++i) {
+    const MainUnitExtension& e = t.extensions[i];
+    body += std::to_string(e.position) + "," + e.number + "," + e.name + "," + e.reading + ",\n";
+  }
+  return body + "</naisen>\n\n</root>\n";
+}
+
+std::string templateBlock(const MainUnitTables& t) {
+  std::string body = "<root>\r\n<m046>\r\n";
+  char item[16];
+  for (int i = 1; i < kMainUnitTemplates; ++i) {
+    std::snprintf(item, sizeof item, "%03d@", i);
+    body += item + t.templates[i] + "\r";
+  }
+  return body + "</m046>\r\n</root>";
+}
+
+std::string restrictionBlock(const MainUnitTables& t, int block) {
+  std::string body = "<root>\n\n<m018>\n\n";
+  char entry[16];
+  for (int k = block * 1000; k < block * 1000 + 1000; ++k) {
+    std::snprintf(entry, sizeof entry, "%04d@", k);
+    body += entry + t.restrictions[k] + ",\n\n";
+  }
+  return body + "</m018>\n\n</root>";
+}
+
 class SimulatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -301,9 +336,17 @@ TEST_F(SimulatorTest, AnEmptyFirmwareTextLeavesTheElementOutAndBusyAnswers404) {
 TEST_F(SimulatorTest, UploadStoresEveryListedBlockAndADownloadServesThemBack) {
   startSimulator();
   ASSERT_TRUE(connectAndAccept());
-  std::string naisen = "<root>\n\n<naisen>\n\n101,2101," + utf8ToCp932("受付,ｳｹﾂｹ") + ",\n102,2102,,,\n</naisen>\n\n</root>\n";
-  std::string templates = "<root>\r\n<m046>\r\n001@" + utf8ToCp932("外出中") + "\r002@a@b\r</m046>\r\n</root>";
+  MainUnitTables sent = seededMainUnitTables();
+  sent.extensions[0] = {101, "2101", utf8ToCp932("受付"), utf8ToCp932("ｳｹﾂｹ")};
+  sent.extensions[1] = {102, "2102", "", ""};
+  sent.templates[1] = utf8ToCp932("外出中");
+  sent.templates[2] = "a@b";
+  const std::string naisen = extensionBlock(sent, 0, 51);
   auto [listFirst, listSecond] = serve(fileList("UPLOAD", {{"NAISEN101", "naisen101.txt"},
+                                                           {"NAISEN151", "naisen151.txt"},
+                                                           {"NAISEN241", "naisen241.txt"},
+                                                           {"NAISEN335", "naisen335.txt"},
+                                                           {"NAISEN429", "naisen429.txt"},
                                                            {"USERTKBN", "usertkbn.txt"},
                                                            {"USERTKBN", "usertkbn.txt"}}));
   EXPECT_EQ(listFirst.startLine, "GET /file_list.xml HTTP/1.1");
@@ -311,14 +354,17 @@ TEST_F(SimulatorTest, UploadStoresEveryListedBlockAndADownloadServesThemBack) {
   EXPECT_EQ(listSecond.startLine, "GET /file_list.xml HTTP/1.1");
   EXPECT_EQ(listSecond.header("Authorization"), "Basic OjczNTE=");  // ":" + password
   EXPECT_EQ(serve(naisen).second.startLine, "GET /naisen101.txt HTTP/1.1");
-  EXPECT_EQ(serve(templates).second.startLine, "GET /usertkbn.txt HTTP/1.1");
-  EXPECT_EQ(serve(templates).second.startLine, "GET /usertkbn.txt HTTP/1.1");  // the list names it twice
+  const int starts[] = {51, 101, 151, 201, kMainUnitExtensionLines};
+  for (int b = 0; b < 4; ++b) serve(extensionBlock(sent, starts[b], starts[b + 1]));
+  EXPECT_EQ(serve(templateBlock(sent)).second.startLine, "GET /usertkbn.txt HTTP/1.1");
+  EXPECT_EQ(serve(templateBlock(sent)).second.startLine, "GET /usertkbn.txt HTTP/1.1");  // listed twice
   finishSession();
   SimulatorSession up = m_simulator->lastSession();
   EXPECT_TRUE(up.succeeded) << up.failure;
   EXPECT_EQ(up.direction, "UPLOAD");
-  EXPECT_EQ(up.listedFiles, (std::vector<std::string>{"naisen101.txt", "usertkbn.txt", "usertkbn.txt"}));
-  ASSERT_EQ(up.transferred.size(), 3u);
+  ASSERT_EQ(up.listedFiles.size(), 7u);
+  EXPECT_EQ(up.listedFiles[6], "usertkbn.txt");
+  ASSERT_EQ(up.transferred.size(), 7u);
   EXPECT_EQ(up.transferred[0], std::make_pair(std::string("naisen101.txt"), naisen));
 
   MainUnitTables t = m_simulator->tables();
@@ -327,7 +373,7 @@ TEST_F(SimulatorTest, UploadStoresEveryListedBlockAndADownloadServesThemBack) {
   EXPECT_EQ(t.templates[2], "a@b");
 
   ASSERT_TRUE(connectAndAccept());
-  serve(fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}, {"USERTKBN", "usertkbn.txt"}}));
+  serve(phonebookDownload());
   Head challenge, answer;
   std::optional<std::string> document = fetch("naisen.txt", &challenge, &answer);
   ASSERT_TRUE(document);
@@ -339,13 +385,14 @@ TEST_F(SimulatorTest, UploadStoresEveryListedBlockAndADownloadServesThemBack) {
   std::optional<std::string> tkbn = fetch("usertkbn.txt");
   ASSERT_TRUE(tkbn);
   EXPECT_NE(tkbn->find("001@" + utf8ToCp932("外出中") + "\n\n002@a@b\n\n003@"), std::string::npos);
+  EXPECT_TRUE(fetch("sys-tanf.txt"));
   finishSession(2);
   SimulatorSession down = m_simulator->lastSession();
   EXPECT_TRUE(down.succeeded) << down.failure;
   EXPECT_EQ(down.direction, "DOWNLOAD");
 }
 
-TEST_F(SimulatorTest, CallHistoryComesAsOneDocumentAndUnknownNamesGet404) {
+TEST_F(SimulatorTest, CallHistoryComesAsOneDocument) {
   startSimulator();
   ASSERT_TRUE(connectAndAccept());
   serve(fileList("DOWNLOAD", {{"TYAK", "tyaklog.txt"}}));
@@ -353,10 +400,87 @@ TEST_F(SimulatorTest, CallHistoryComesAsOneDocumentAndUnknownNamesGet404) {
   ASSERT_TRUE(log);
   EXPECT_NE(log->find("<naityaklog>"), std::string::npos);
   EXPECT_NE(log->find("<gaityaklog>"), std::string::npos);
-  Head answer;
-  EXPECT_FALSE(fetch("sys-tan0000.txt", nullptr, &answer));
-  EXPECT_EQ(answer.startLine, "HTTP/1.1 404 Not Found");
   finishSession();
+  EXPECT_TRUE(m_simulator->lastSession().succeeded) << m_simulator->lastSession().failure;
+}
+
+// A download of a file the list does not name at that point is answered 404, and the unit ends
+// the session with the reason.
+TEST_F(SimulatorTest, DownloadsOutsideTheListAreRefused) {
+  const struct {
+    bool phonebook;                    // the list: the phonebook's three files, else tyaklog.txt
+    std::vector<std::string> fetches;  // the last one is refused
+    const char* refusal;
+  } cases[] = {
+      {false, {"tyaklog.txt", "sys-tan0000.txt"}, "sys-tan0000.txt: this unit (firmware 4.00) serves no such document"},
+      {false, {"hkiseino.txt"}, "hkiseino.txt is not in the file list"},
+      {false, {"tyaklog.txt", "tyaklog.txt"}, "tyaklog.txt is requested again after every listed file"},
+      {true, {"usertkbn.txt"}, "usertkbn.txt is requested out of the list's order (naisen.txt is next)"},
+  };
+  startSimulator();
+  int sessions = 0;
+  for (const auto& c : cases) {
+    ASSERT_TRUE(connectAndAccept());
+    serve(c.phonebook ? phonebookDownload() : fileList("DOWNLOAD", {{"TYAK", "tyaklog.txt"}}));
+    for (std::size_t i = 0; i + 1 < c.fetches.size(); ++i) ASSERT_TRUE(fetch(c.fetches[i]));
+    Head answer;
+    EXPECT_FALSE(fetch(c.fetches.back(), nullptr, &answer));
+    EXPECT_EQ(answer.startLine, "HTTP/1.1 404 Not Found") << c.refusal;
+    EXPECT_TRUE(m_data.silentFor(1000));  // and the data connection is ended
+    finishSession(++sessions);
+    EXPECT_EQ(m_simulator->lastSession().refusal, c.refusal);
+    EXPECT_EQ(m_simulator->lastSession().failure, c.refusal);
+  }
+}
+
+// A file list that is not what a tool sends ends the session before any file moves: the unit
+// closes the data connection without a request.
+TEST_F(SimulatorTest, AWrongFileListEndsTheSessionAtOnce) {
+  const struct {
+    const char* fwVer;
+    std::string list;
+    const char* refusal;
+  } cases[] = {
+      {"4.00", fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}, {"USERTKBN", "usertkbn.txt"}, {"SYS-TAN", "sys-tanf.txt"}}),
+       "the entry for sys-tanf.txt is <SYS-TAN>; it must be <SYS-TANF>"},
+      {"3.00", fileList("UPLOAD", {{"USERTKBN", "usertkbn.txt"}, {"USERTKBN", "usertkbn.txt"}}),
+       "this unit (firmware 3.00) keeps no templates (usertkbn.txt)"},
+      {"4.00", "<root>\r\n<UD-TYPE>UPLOAD</UD-TYPE>\r\n<HKISEINO0000>10.1.2.3/hkiseino0000.txt</HKISEINO0000>\r\n</root>\r\n",
+       "an upload lists its last file twice; this one does not"},
+  };
+  startSimulator();
+  int sessions = 0;
+  for (const auto& c : cases) {
+    m_options.fwVer = c.fwVer;
+    m_simulator->setOptions(m_options);
+    ASSERT_TRUE(connectAndAccept());
+    serve(c.list);
+    EXPECT_TRUE(m_data.silentFor(1000)) << c.refusal;
+    finishSession(++sessions);
+    EXPECT_EQ(m_simulator->lastSession().refusal, c.refusal);
+    EXPECT_TRUE(m_simulator->lastSession().transferred.empty());
+  }
+}
+
+// While a session runs, a second tool's connection request gets the busy answer, enciphered with
+// that tool's own key; the running session goes on untouched.
+TEST_F(SimulatorTest, ASecondToolWhileASessionRunsIsAnsweredBusy) {
+  startSimulator();
+  const int held = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in unit = address(m_simulator->port());
+  ASSERT_EQ(::connect(held, reinterpret_cast<sockaddr*>(&unit), sizeof unit), 0);  // a session that waits
+  std::optional<Head> head = requestConnection();
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->startLine, "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(head->header("Content-Length"), "0");
+  m_control.close();
+  EXPECT_EQ(m_simulator->busyAnswerCount(), 1);
+  EXPECT_EQ(m_simulator->sessionCount(), 0);
+  ::close(held);
+  ASSERT_TRUE(m_simulator->waitForSessions(1, 5s));
+  ASSERT_TRUE(connectAndAccept());  // the unit is free again
+  finishSession(2);
+  EXPECT_EQ(m_simulator->busyAnswerCount(), 1);
 }
 
 TEST_F(SimulatorTest, SeedsAnEmptyDataFolderAndKeepsUploadsAcrossRestarts) {
@@ -367,11 +491,19 @@ TEST_F(SimulatorTest, SeedsAnEmptyDataFolderAndKeepsUploadsAcrossRestarts) {
   EXPECT_TRUE(fs::exists(dir / "speed-dial.txt"));
   EXPECT_TRUE(m_simulator->tables() == seededMainUnitTables());
   ASSERT_TRUE(connectAndAccept());
-  serve(fileList("UPLOAD", {{"HKISEINO9000", "hkiseino9000.txt"}, {"HKISEINO9000", "hkiseino9000.txt"}}));
-  std::string block = "<root>\n\n<m018>\n\n9000@0120111222,\n\n9001@,\n\n</m018>\n\n</root>";
-  serve(block);
-  serve(block);
+  MainUnitTables sent = seededMainUnitTables();
+  sent.restrictions[9000] = "0120111222";
+  sent.restrictions[9001] = "";
+  serve(fileList("UPLOAD", {{"HKISEINO0000", "hkiseino0000.txt"}, {"HKISEINO1000", "hkiseino1000.txt"},
+                            {"HKISEINO2000", "hkiseino2000.txt"}, {"HKISEINO3000", "hkiseino3000.txt"},
+                            {"HKISEINO4000", "hkiseino4000.txt"}, {"HKISEINO5000", "hkiseino5000.txt"},
+                            {"HKISEINO6000", "hkiseino6000.txt"}, {"HKISEINO7000", "hkiseino7000.txt"},
+                            {"HKISEINO8000", "hkiseino8000.txt"}, {"HKISEINO9000", "hkiseino9000.txt"},
+                            {"HKISEINO9000", "hkiseino9000.txt"}}));
+  for (int b = 0; b < 10; ++b) serve(restrictionBlock(sent, b));
+  serve(restrictionBlock(sent, 9));
   finishSession();
+  EXPECT_TRUE(m_simulator->lastSession().succeeded) << m_simulator->lastSession().failure;
   m_simulator->stop();
 
   MainUnitSimulator again(m_options);
@@ -571,7 +703,7 @@ TEST_F(SimulatorTest, FetchFaultsActOnTheNamedExchange) {
   m_options.fault = {SimulatorFault::ShortBody, SimulatorStep::Fetch, 2};
   startSimulator();
   ASSERT_TRUE(connectAndAccept());
-  serve(fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}, {"USERTKBN", "usertkbn.txt"}}));
+  serve(phonebookDownload());
   EXPECT_TRUE(fetch("naisen.txt"));  // the first fetch is untouched
   m_waitMs = 300;
   Head answer;
@@ -584,7 +716,7 @@ TEST_F(SimulatorTest, FetchFaultsActOnTheNamedExchange) {
   m_options.fault = {SimulatorFault::BadStatus, SimulatorStep::Challenge, 1};
   ASSERT_TRUE(m_simulator->setOptions(m_options));
   ASSERT_TRUE(connectAndAccept());
-  serve(fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}}));
+  serve(phonebookDownload());
   m_data.send(std::string("GET /naisen.txt HTTP/1.1\r\nHost: ") + kAddress + "\r\n\r\n");
   std::optional<Head> challenge = m_data.head();
   ASSERT_TRUE(challenge);
@@ -594,7 +726,7 @@ TEST_F(SimulatorTest, FetchFaultsActOnTheNamedExchange) {
   m_options.fault = {SimulatorFault::Stall, SimulatorStep::Fetch, 1};
   ASSERT_TRUE(m_simulator->setOptions(m_options));
   ASSERT_TRUE(connectAndAccept());
-  serve(fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}}));
+  serve(phonebookDownload());
   m_waitMs = 300;
   EXPECT_FALSE(fetch("naisen.txt"));
   EXPECT_EQ(m_data.buffered(), 0u);
@@ -605,7 +737,7 @@ TEST_F(SimulatorTest, ResetActsBeforeTheNamedDownloadFileOnly) {
   m_options.fault = {SimulatorFault::Reset, SimulatorStep::Challenge, 2};
   startSimulator();
   ASSERT_TRUE(connectAndAccept());
-  serve(fileList("DOWNLOAD", {{"NAISEN", "naisen.txt"}, {"USERTKBN", "usertkbn.txt"}}));
+  serve(phonebookDownload());
   // Both requests of the first file are answered; the connection is reset before the second.
   EXPECT_TRUE(fetch("naisen.txt"));
   EXPECT_TRUE(m_data.silentFor(1000));

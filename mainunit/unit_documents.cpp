@@ -115,19 +115,6 @@ std::string document(const std::string& elements) {
   return "<root>" + unitUserInfoLine() + elements + "</root>\n";
 }
 
-// The lines of an upload body: split at CR and at LF, empty lines left out.
-std::vector<std::string_view> bodyLines(std::string_view body) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= body.size(); ++i) {
-    if (i == body.size() || body[i] == '\n' || body[i] == '\r') {
-      if (i > start) lines.push_back(body.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  return lines;
-}
-
 bool startsWithDigit(std::string_view line) { return !line.empty() && line[0] >= '0' && line[0] <= '9'; }
 
 std::string_view withoutOneTrailingComma(std::string_view line) {
@@ -149,7 +136,7 @@ int blockNumber(std::string_view name, std::string_view prefix) {
 
 int storeSpeedDialBlock(std::string_view body, bool tenColumns, MainUnitTables& t) {
   int stored = 0;
-  for (std::string_view line : bodyLines(body)) {
+  for (std::string_view line : unitBodyLines(body)) {
     if (!startsWithDigit(line)) continue;
     std::vector<std::string> f = unitRowFields(withoutOneTrailingComma(line), ',');
     int i = unitRowNumber(f[0]);
@@ -173,7 +160,7 @@ int storeSpeedDialBlock(std::string_view body, bool tenColumns, MainUnitTables& 
 
 int storeExtensionBlock(std::string_view body, MainUnitTables& t) {
   int stored = 0;
-  for (std::string_view line : bodyLines(body)) {
+  for (std::string_view line : unitBodyLines(body)) {
     if (!startsWithDigit(line)) continue;
     std::vector<std::string> f = unitRowFields(withoutOneTrailingComma(line), ',');
     int index = extensionIndexOf(unitRowNumber(f[0]));
@@ -189,7 +176,7 @@ int storeExtensionBlock(std::string_view body, MainUnitTables& t) {
 
 int storeTemplateBlock(std::string_view body, MainUnitTables& t) {
   int stored = 0;
-  for (std::string_view line : bodyLines(body)) {
+  for (std::string_view line : unitBodyLines(body)) {
     if (!startsWithDigit(line)) continue;
     std::size_t at = line.find('@');
     int item = unitRowNumber(line);
@@ -205,7 +192,7 @@ int storeTemplateBlock(std::string_view body, MainUnitTables& t) {
 int storeRestrictionBlock(std::string_view body, int base, MainUnitTables& t) {
   int stored = 0;
   int ordinal = 0;
-  for (std::string_view line : bodyLines(body)) {
+  for (std::string_view line : unitBodyLines(body)) {
     if (!startsWithDigit(line)) continue;
     std::string_view row = withoutOneTrailingComma(line);
     std::size_t at = row.find('@');
@@ -296,7 +283,10 @@ UnitFileList parseFileList(std::string_view body) {
     }
     std::size_t slash = content.rfind('/');
     std::string_view file = slash == std::string_view::npos ? content : content.substr(slash + 1);
-    if (!file.empty()) list.files.emplace_back(file);
+    std::string_view address = slash == std::string_view::npos ? "" : content.substr(0, slash);
+    if (file.empty()) continue;
+    list.files.emplace_back(file);
+    list.entries.push_back({std::string(tag), std::string(address), std::string(file)});
   }
   return list;
 }

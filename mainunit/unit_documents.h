@@ -31,11 +31,22 @@ std::string unitUserInfoLine();
 // unit has no such document.
 std::optional<std::string> downloadDocument(std::string_view fileName, const MainUnitTables& tables);
 
+// One entry of the file list as written: <element>address/file</element>.
+struct UnitFileListEntry {
+  std::string element;
+  std::string address;  // the text before the last '/' ("" when there is none)
+  std::string file;
+
+  bool operator==(const UnitFileListEntry&) const = default;
+};
+
 // The file list the tool serves: "UPLOAD" or "DOWNLOAD" (upper-cased, "" when absent) and the
-// file name of every entry in order ("address/name" gives "name"; duplicates kept).
+// file name of every entry in order ("address/name" gives "name"; duplicates kept), and the
+// entries themselves.
 struct UnitFileList {
   std::string direction;
   std::vector<std::string> files;
+  std::vector<UnitFileListEntry> entries;
 };
 UnitFileList parseFileList(std::string_view body);
 

@@ -92,14 +92,23 @@ void UnitLink::reset() {
   m_fd = -1;
 }
 
-std::string UnitLink::peerAddress() const {
+namespace {
+
+// The dotted address of one end of `fd`: getpeername or getsockname.
+std::string endAddress(int fd, int (*which)(int, sockaddr*, socklen_t*)) {
   sockaddr_in a{};
   socklen_t len = sizeof a;
-  if (m_fd < 0 || ::getpeername(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return "";
+  if (fd < 0 || which(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return "";
   char text[INET_ADDRSTRLEN] = {};
   ::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
   return text;
 }
+
+}  // namespace
+
+std::string UnitLink::peerAddress() const { return endAddress(m_fd, ::getpeername); }
+
+std::string UnitLink::localAddress() const { return endAddress(m_fd, ::getsockname); }
 
 LinkRead UnitLink::fill(int timeoutMs) {
   if (m_fd < 0) return LinkRead::Closed;

@@ -53,6 +53,8 @@ class UnitLink {
   void reset();
   // Dotted address and port of the far end ("" / 0 when unknown).
   std::string peerAddress() const;
+  // Dotted address of this end (the address the peer reached; "" when unknown).
+  std::string localAddress() const;
 
   // One line up to CR LF (removed; a bare LF stays data), at most maxLength bytes.
   LinkRead readLine(std::string& line, int timeoutMs, std::size_t maxLength = 65536);

@@ -23,3 +23,15 @@ int unitRowNumber(std::string_view text) {
   }
   return value;
 }
+
+std::vector<std::string_view> unitBodyLines(std::string_view body) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= body.size(); ++i) {
+    if (i == body.size() || body[i] == '\n' || body[i] == '\r') {
+      if (i > start) lines.push_back(body.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return lines;
+}
