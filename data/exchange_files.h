@@ -1,7 +1,7 @@
 // The phonebook exchange files: the text files through which the tables travel to and from the
-// main unit and the local files, their upload blocks, and the converters that turn a downloaded
-// (or locally saved) XML element back into exchange-file text. The format constants are in
-// data/exchange_format.h.
+// main unit and the local files. Their upload blocks are in data/upload_blocks.h, the converters
+// that turn a downloaded XML element back into exchange-file text in data/element_converters.h,
+// the format constants in data/exchange_format.h.
 //
 // Paths. writeExchangeFile and readExchangeFile work on exchangeDirectory + exchangeFileName
 // (data/process_state.h), which the caller sets before each call; the directory ends with '/'
@@ -14,9 +14,7 @@
 // file bodies into workLines; nothing is allocated per row.
 //
 // Files. writeExchangeFile replaces its target atomically: a failed write leaves the previous
-// file as it was. The block makers and the converters write to FILE*s the caller opened in binary
-// mode and still owns (they never close them); the blocks after the first are created by the
-// block maker itself beside the first one, each replaced atomically.
+// file as it was.
 #pragma once
 
 #include <cstdio>
@@ -24,8 +22,6 @@
 #include <string_view>
 
 #include "data/exchange_format.h"
-
-class CXMLElementList;
 
 // Writes the exchange file of `kind` (1 speed dial, 2 extension directory, 4 templates) from the
 // tables: the user-information line, the column header and the rows. When the file cannot be
@@ -67,73 +63,3 @@ int readExchangeText(int kind, std::string_view bytes, ExchangeReadSummary* summ
 // or the body had rows none of which loaded. A file of the right kind without rows is not
 // refused.
 bool exchangeBodyRefused(const ExchangeReadSummary& summary);
-
-// The rows of an exchange or local text file after its user-information line (192 bytes) and
-// its column-header line (up to and including its LF), each without its line end; lines that do
-// not begin with a digit are left out. The FILE* form reads the whole file from its start when
-// constructed; the text form reads bytes the caller keeps alive while the object is used.
-class ExchangeFileRows {
- public:
-  explicit ExchangeFileRows(std::FILE* file);
-  explicit ExchangeFileRows(std::string_view text);
-  ExchangeFileRows(const ExchangeFileRows&) = delete;
-  ExchangeFileRows& operator=(const ExchangeFileRows&) = delete;
-
-  bool next(std::string_view& row);
-
- private:
-  void skipHeaderLines();
-
-  std::string m_owned;
-  std::string_view m_text;
-  std::size_t m_pos = 0;
-};
-
-// Upload blocks. Each reads an exchange file written by writeExchangeFile (or, for the
-// restriction numbers, "hkiseinotmp.txt") from after its user-information and column-header
-// lines, and writes the first block into `firstBlock`; every following block is created beside
-// `firstBlockPath` under its own name. Return 1 when every block was written, 0 when a
-// following block could not be created or written.
-//
-// makeSpeedDialBlocks: form 1 = the 10-column family ("systanf", "sys-tanf0000.txt" ...), else
-// "systan"; 500 rows a block. The last block ends in "</root>" with no line end.
-int makeSpeedDialBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                        const std::string& firstBlockPath, int form);
-// "naisen101.txt" (rows 1-51), "naisen151.txt", "naisen241.txt", "naisen335.txt",
-// "naisen429.txt" (rows 202 to the end).
-int makeExtensionBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                        const std::string& firstBlockPath);
-// The one template block "usertkbn.txt" from "usertkbntmp.txt"; firstBlockPath is not used.
-int makeTemplateBlock(std::FILE* exchange, std::FILE* firstBlock,
-                      const std::string& firstBlockPath);
-// "hkiseino0000.txt" ... "hkiseino9000.txt", 1000 rows a block.
-int makeRestrictionBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                          const std::string& firstBlockPath);
-
-// Element converters. Each appends to `out` the column header with CR LF, then the rows text of
-// the first element of `elements` (when there is one with a child) with its row ends turned into
-// exchange-file row ends, then the closing line end. sourceFlag 0: the element came from the
-// main unit (rows end in LF LF); 1: from a user's tagged file (rows end in LF).
-// The speed-dial header is the one of the current form (sysTanfMode).
-void convertSpeedDialElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag);
-void convertExtensionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag);
-void convertTemplateElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag);
-// Rows end in "," CR LF; the text ends with "," CR LF instead of CR LF.
-void convertRestrictionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag);
-// historyKind 1: the internal history header; anything else: the external one.
-void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag,
-                           int historyKind);
-
-// Which converter: the rows of an element and the column header they get.
-enum class ElementRows { SpeedDial, Extensions, Templates, Restrictions, InternalHistory, ExternalHistory };
-
-// What the converter of `kind` writes for `elements`, appended to `out`.
-void appendConvertedElement(const CXMLElementList& elements, ElementRows kind, int sourceFlag,
-                            std::string& out);
-
-// The rows-text conversions the converters apply, for callers that hold the text itself.
-std::string extensionRowsText(std::string_view rows, int sourceFlag);
-std::string restrictionRowsText(std::string_view rows, int sourceFlag);
-// Template rows: the line ends converted as for the extension rows, then each row rebuilt so
-// that "001@text" becomes "001,text," CR LF: only the first "@" of a row is the separator.
-std::string templateRowsText(std::string_view rows, int sourceFlag);

@@ -1,7 +1,10 @@
 #include "data/exchange_files.h"
 
+#include "data/element_converters.h"
+#include "data/upload_blocks.h"
 #include <gtest/gtest.h>
 
+#include "data/exchange_files_test_support.h"
 #include "data/exchange_format.h"
 #include "data/phonebook_test_tables.h"
 #include "data/user_info.h"
@@ -11,62 +14,6 @@ using namespace phonebook_test;
 
 namespace {
 
-class ExchangeFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    startUp();
-    setLocalTimeForTesting(kFixtureTime);
-  }
-  void TearDown() override { setLocalTimeForTesting(std::nullopt); }
-
-  // Writes `bytes` as dir/name and reads it as exchange file `kind`.
-  int readBody(int kind, std::string_view bytes, ExchangeReadSummary* summary = nullptr) {
-    writeFile(dir.file("in.txt"), bytes);
-    ExchangePath at(dir.path(), "in.txt");
-    return readExchangeFile(kind, summary);
-  }
-
-  // A speed-dial exchange file without user-information line: the header and `rows`, each row
-  // ended with CR LF.
-  static std::string speedDialBody(const std::vector<std::string>& rows, bool tenColumns = true) {
-    std::string body(tenColumns ? kSpeedDial10Header : kSpeedDial7Header);
-    body += "\r\n";
-    for (const std::string& r : rows) body += r + "\r\n";
-    return body;
-  }
-
-  static SpeedDialFields entry(int n) {
-    SpeedDialFields f{};
-    getSpeedDialEntry(n, f);
-    return f;
-  }
-
-  static std::string templateText(int item) {
-    char out[21];
-    getTemplateMessage(item, out);
-    return out;
-  }
-
-  static ExtensionFields extension(int position) {
-    ExtensionFields f{};
-    getExtensionEntry(0, position, f);
-    return f;
-  }
-
-  std::string writeAndRead(int kind, const std::string& name) {
-    ExchangePath at(dir.path(), name);
-    EXPECT_EQ(writeExchangeFile(kind), 0);
-    return readFile(dir.file(name));
-  }
-
-  TempDir dir;
-};
-
-std::string speedDialMiddle(int from, int to, bool tenColumns, std::string_view end) {
-  std::string out;
-  for (int n = from; n < to; ++n) out += emptySpeedDialRow(n, tenColumns) + std::string(end);
-  return out;
-}
 
 // ---- writer -------------------------------------------------------------------------------
 
@@ -439,173 +386,6 @@ TEST_F(ExchangeFilesTest, BodyOfAnotherKindIsRefused) {
   EXPECT_EQ(phonebookBytes(), before);
 }
 
-// ---- upload blocks ----------------------------------------------------------------------------
-
-class BlockTest : public ExchangeFilesTest {
- protected:
-  // Makes the blocks of exchange file `name` with `maker`, the first block named `first`.
-  template <typename Maker>
-  int makeBlocks(const std::string& name, const std::string& first, Maker maker) {
-    std::FILE* exchange = std::fopen(dir.file(name).c_str(), "rb");
-    std::FILE* block = std::fopen(dir.file(first).c_str(), "wb");
-    const int result = maker(exchange, block, dir.file(first));
-    std::fclose(exchange);
-    std::fclose(block);
-    return result;
-  }
-};
-
-TEST_F(BlockTest, SpeedDialBlocksOfTenColumnsAreTwentyFilesOf500Rows) {
-  fillFixtureTables();
-  sysTanfMode = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
-  ASSERT_EQ(makeBlocks("sys-tanf.txt", "sys-tanf0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 1); }),
-            1);
-  for (int i = 0; i < 20; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "sys-tanf%04d.txt", i * 500);
-    const std::string block = readFile(dir.file(name));
-    const std::string open = "<root>\n\n<systanf>\n\n";
-    std::string expected = open;
-    if (i == 0) expected = fixture("block_sys-tanf0000.head") + speedDialMiddle(10, 490, true, ",\n\n") +
-                           fixture("block_sys-tanf0000.tail");
-    else if (i == 19) expected = open + speedDialMiddle(9500, 9990, true, ",\n\n") + fixture("block_sys-tanf9500.tail");
-    else expected = open + speedDialMiddle(i * 500, i * 500 + 500, true, ",\n\n") + "</systanf>\n\n</root>\n";
-    EXPECT_EQ(block, expected) << name;
-  }
-  EXPECT_FALSE(fileExists(dir.file("sys-tanf10000.txt")));
-}
-
-TEST_F(BlockTest, SpeedDialBlocksOfSevenColumnsUseTheSysTanNames) {
-  fillFixtureTables();
-  sysTanfMode = 0;
-  writeAndRead(kExchangeSpeedDial, "sys-tan.txt");
-  ASSERT_EQ(makeBlocks("sys-tan.txt", "sys-tan0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 0); }),
-            1);
-  EXPECT_EQ(readFile(dir.file("sys-tan0000.txt")), fixture("block_sys-tan0000.head") +
-                                                      speedDialMiddle(10, 490, false, ",\n\n") +
-                                                      fixture("block_sys-tan0000.tail"));
-  EXPECT_EQ(readFile(dir.file("sys-tan9500.txt")), "<root>\n\n<systan>\n\n" + speedDialMiddle(9500, 9990, false, ",\n\n") +
-                                                      fixture("block_sys-tan9500.tail"));
-}
-
-TEST_F(BlockTest, ExtensionBlocksSplitAfterRows51_101_151_201) {
-  fillFixtureTables();
-  writeAndRead(kExchangeExtensions, "naisen.txt");
-  ASSERT_EQ(makeBlocks("naisen.txt", "naisen101.txt", makeExtensionBlocks), 1);
-  for (const char* name : {"naisen101.txt", "naisen151.txt", "naisen241.txt", "naisen335.txt", "naisen429.txt"})
-    EXPECT_EQ(readFile(dir.file(name)), fixture(std::string("block_") + name)) << name;
-}
-
-TEST_F(BlockTest, TemplateBlockReplacesCommasAndEndsRowsWithCr) {
-  fillFixtureTables();
-  writeAndRead(kExchangeTemplates, "usertkbntmp.txt");
-  ASSERT_EQ(makeBlocks("usertkbntmp.txt", "usertkbn.txt", makeTemplateBlock), 1);
-  EXPECT_EQ(readFile(dir.file("usertkbn.txt")), fixture("block_usertkbn.txt"));
-}
-
-TEST_F(BlockTest, RestrictionBlocksHold1000RowsWithTheirEntryNumbersIntact) {
-  // The main unit's restriction file: its title ends with LF alone.
-  char line[kUserInfoBytes + 1];
-  formatUserInfoLine(line);
-  std::string text(line, kUserInfoBytes);
-  text += std::string(kRestrictionHeader) + "\n";
-  for (int n = 0; n < 10000; ++n) {
-    char row[32];
-    std::snprintf(row, sizeof row, "%04d,%s\r\n", n, n == 0 ? "0312345678" : "");
-    text += row;
-  }
-  writeFile(dir.file("hkiseinotmp.txt"), text);
-  ASSERT_EQ(makeBlocks("hkiseinotmp.txt", "hkiseino0000.txt", makeRestrictionBlocks), 1);
-  const std::string first = readFile(dir.file("hkiseino0000.txt"));
-  EXPECT_TRUE(first.starts_with("<root>\n\n<m018>\n\n0000@0312345678,\n\n0001@,\n\n")) << first.substr(0, 60);
-  EXPECT_TRUE(first.ends_with("0999@,\n\n</m018>\n\n</root>\n"));
-  const std::string last = readFile(dir.file("hkiseino9000.txt"));
-  EXPECT_TRUE(last.starts_with("<root>\n\n<m018>\n\n9000@,\n\n"));
-  EXPECT_TRUE(last.ends_with("9999@,\n\n</m018>\n\n</root>"));
-  EXPECT_EQ(std::count(last.begin(), last.end(), '@'), 1000);
-}
-
-TEST_F(BlockTest, BlockThatCannotBeCreatedIsReported) {
-  sysTanfMode = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
-  std::filesystem::create_directory(dir.file("sys-tanf0500.txt"));
-  EXPECT_EQ(makeBlocks("sys-tanf.txt", "sys-tanf0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 1); }),
-            0);
-}
-
-// ---- element converters ---------------------------------------------------------------------
-
-class ConverterTest : public ExchangeFilesTest {
- protected:
-  // Converts the element `tag` of the document `xml` with `convert` and returns what it wrote.
-  template <typename Convert>
-  std::string convert(const std::string& xml, const std::string& tag, Convert convert) {
-    writeFile(dir.file("doc.xml"), xml);
-    CXMLAccess document;
-    EXPECT_TRUE(document.Load(dir.file("doc.xml")));
-    std::FILE* out = std::fopen(dir.file("out.txt").c_str(), "wb");
-    convert(document.GetElements(tag), out);
-    std::fclose(out);
-    return readFile(dir.file("out.txt"));
-  }
-};
-
-TEST_F(ConverterTest, SpeedDialFromTheMainUnitDropsTheRowCommas) {
-  sysTanfMode = 1;
-  const std::string out = convert("<root>\n\n<systanf>\n\n0000,1,,,1,01,0,0,000,000,\n\n0001,2,,,1,01,0,0,000,000,\n\n</systanf>\n\n</root>",
-                                  "systanf", [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 0); });
-  EXPECT_EQ(out, std::string(kSpeedDial10Header) + "\r\n0000,1,,,1,01,0,0,000,000\r\n0001,2,,,1,01,0,0,000,000,\r\n");
-}
-
-TEST_F(ConverterTest, SpeedDialFromAUserFileStartsWithTheFirstRow) {
-  sysTanfMode = 0;
-  const std::string out = convert("<root>\r\n<systan>\r\n0000,1,,,1,01,0,\r0001,2,,,1,01,0\r</systan>\r\n</root>",
-                                  "systan", [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 1); });
-  EXPECT_EQ(out, std::string(kSpeedDial7Header) + "\r\n0000,1,,,1,01,0,\r\n0001,2,,,1,01,0\r\n");
-}
-
-TEST_F(ConverterTest, MissingElementGivesTheHeaderAlone) {
-  sysTanfMode = 1;
-  const std::string out = convert("<root>\r\n<systan>\r\n0000,1,,,1,01,0\r</systan>\r\n</root>", "systanf",
-                                  [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 1); });
-  EXPECT_EQ(out, std::string(kSpeedDial10Header) + "\r\n\r\n");
-}
-
-TEST_F(ConverterTest, ExtensionRowsEndInCrLf) {
-  EXPECT_EQ(convert("<root>\n\n<naisen>\n\n101,101,,,\n\n102,102,A,B,\n\n</naisen>\n\n</root>\n", "naisen",
-                    [](const CXMLElementList& l, std::FILE* f) { convertExtensionElement(l, f, 0); }),
-            std::string(kExtensionHeader) + "\r\n101,101,,,\r\n102,102,A,B,\r\n");
-  EXPECT_EQ(extensionRowsText("101,101,,,\n102,,,,", 1), "101,101,,,\r\n102,,,,");
-}
-
-TEST_F(ConverterTest, TemplateRowsTakeOnlyTheFirstAtAsSeparator) {
-  const std::string out = convert("<root>\r\n<m046>\r\n001@text\r002@a@b\r003@\r</m046>\r\n</root>", "m046",
-                                  [](const CXMLElementList& l, std::FILE* f) { convertTemplateElement(l, f, 1); });
-  EXPECT_EQ(out, std::string(kTemplateHeader) + "\r\n001,text,\r\n002,a@b,\r\n003,\r\n")
-      << "the last row ends with the text, so its closing line end is the converter's own";
-  EXPECT_EQ(templateRowsText("001@text,\n\n002@x,\n\n", 0), "001,text,\r\n002,x,\r\n");
-}
-
-TEST_F(ConverterTest, RestrictionRowsEndWithACommaAndTheTextWithOneMore) {
-  EXPECT_EQ(convert("<root>\r\n<m018>\r\n0000@0312,\n0001@,\n</m018>\r\n</root>", "m018",
-                    [](const CXMLElementList& l, std::FILE* f) { convertRestrictionElement(l, f, 1); }),
-            std::string(kRestrictionHeader) + "\r\n0000,0312,\r\n0001,,,\r\n");
-  EXPECT_EQ(restrictionRowsText("0000@1,\n\n0001@2,", 0), "0000,1,\r\n0001,2,");
-}
-
-TEST_F(ConverterTest, HistoryRowsTakeTheHeaderOfTheirKind) {
-  const std::string xml = "<root>\n\n<naityaklog>\n\n0001,a,\n\n0002,b,\n\n</naityaklog>\n\n</root>";
-  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, 0, 1); }),
-            std::string(kInternalHistoryHeader) + "\r\n0001,a\r\n0002,b,\r\n");
-  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, 1, 2); }),
-            std::string(kExternalHistoryHeader) + "\r\n0001,a,\r\n\r\n0002,b,\r\n");
-}
-
-// ---- the whole exchange: write, blocks, download text, read ---------------------------------
 
 TEST_F(ExchangeFilesTest, TablesSurviveTheTripThroughTheMainUnitsForms) {
   fillFullTables(7);
