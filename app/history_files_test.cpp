@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "base/platform.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/call_history.h"
 #include "data/history_files.h"
 #include "data/process_state.h"

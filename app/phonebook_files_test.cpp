@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/phonebook_file_io.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "ui/dialog.h"
 #include "ui/scripted/scripted_ui.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "base/platform.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/process_state.h"
 #include "data/restriction_table.h"
 #include "data/system_data.h"

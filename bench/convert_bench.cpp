@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "data/phonebook_file_io.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 
 extern char** environ;
 

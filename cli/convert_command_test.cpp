@@ -7,7 +7,7 @@
 #include "data/call_history.h"
 #include "data/history_files.h"
 #include "data/phonebook_file_io.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/restriction_files.h"
 #include "data/restriction_table.h"
 

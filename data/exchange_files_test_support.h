@@ -9,7 +9,7 @@
 
 #include "data/exchange_files.h"
 #include "data/exchange_format.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/user_info.h"
 
 namespace phonebook_test {

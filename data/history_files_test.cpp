@@ -1,5 +1,5 @@
 #include "data/history_files.h"
-#include "data/user_info_test_line.h"
+#include "data/user_info_test_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 
 #include "base/cp932.h"
 #include "base/platform.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/call_history.h"
 #include "data/process_state.h"
 #include "data/system_data.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/exchange_format.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/user_info.h"
 
 using namespace phonebook_test;

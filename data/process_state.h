@@ -14,6 +14,8 @@
 extern char startDirectory[261];
 // System speed-dial memory count: 1 = 600 memories, 2 = 990 memories (low two bits compared).
 extern std::uint8_t memoryMode;
+// Memory count 2 (990 memories).
+inline bool isMemoryCount990() { return (memoryMode & 3) == 2; }
 // 1 = a phone number may not be registered twice; 0 = duplicates allowed.
 extern std::int32_t duplicateCheck;
 // 1 once any data was loaded from a local file or taken from a form post; never reset.

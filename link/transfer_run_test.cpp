@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/cp932.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/exchange_files.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "base/cp932.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/call_history.h"
 #include "data/element_converters.h"
 #include "data/exchange_files.h"

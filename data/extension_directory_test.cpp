@@ -1,58 +1,21 @@
-// The extension directory, templates, work lines, the image copies and the start-up defaults.
-#include "data/phonebook_tables.h"
+// Positions, the extension directory and its start-up defaults.
+#include "data/extension_directory.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <map>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "data/phonebook_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "data/user_info.h"
 
+using namespace phonebook_test;
+
 namespace {
-
-ExtensionFields makeExtension(const char* number, const char* name = "", const char* reading = "") {
-  ExtensionFields f{};
-  std::memcpy(f.extensionNumber, number, std::strlen(number));
-  std::memcpy(f.name, name, std::strlen(name));
-  std::memcpy(f.reading, reading, std::strlen(reading));
-  return f;
-}
-
-ExtensionFields extension(int position) {
-  ExtensionFields f;
-  getExtensionEntry(0, position, f);
-  return f;
-}
-
-std::string line(int i, int from, int length) {
-  return std::string(workLines.lines[i] + from, static_cast<std::size_t>(length));
-}
-
-std::size_t offsetInImage(const void* p) {
-  return static_cast<std::size_t>(static_cast<const unsigned char*>(p) -
-                                  reinterpret_cast<const unsigned char*>(&phonebookImage));
-}
-
-std::vector<unsigned char> imageBytes(const PhonebookImage& image) {
-  const auto* p = reinterpret_cast<const unsigned char*>(&image);
-  return {p, p + sizeof image};
-}
-
-class PhonebookTablesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    initProcessState();
-    initSystemData();
-  }
-};
 
 // ---- positions ----
 
@@ -150,65 +113,6 @@ TEST_F(PhonebookTablesTest, DirectoryPlaceFollowsTheMemoryCount) {
   EXPECT_STREQ("102", extension(102).extensionNumber);
 }
 
-// ---- templates ----
-
-TEST_F(PhonebookTablesTest, TemplateBlockModeReplacesThePage) {
-  for (int i = 49; i <= 101; ++i) setTemplateMessage(i, "old", 1);
-  ASSERT_EQ(1, setTemplateMessage(51, "new", 0));
-  char out[21];
-  getTemplateMessage(51, out);
-  EXPECT_STREQ("new", out);
-  getTemplateMessage(52, out);
-  EXPECT_STREQ("", out);
-  getTemplateMessage(100, out);
-  EXPECT_STREQ("", out);
-  getTemplateMessage(50, out);
-  EXPECT_STREQ("old", out);
-  getTemplateMessage(101, out);
-  EXPECT_STREQ("old", out);
-  setTemplateMessage(52, "second", 0);  // not a page start: only item 52
-  getTemplateMessage(51, out);
-  EXPECT_STREQ("new", out);
-}
-
-TEST_F(PhonebookTablesTest, TemplateModeOneTouchesOneItem) {
-  for (int i = 50; i <= 60; ++i) setTemplateMessage(i, "old", 1);
-  setTemplateMessage(51, "new", 1);
-  char out[21];
-  getTemplateMessage(52, out);
-  EXPECT_STREQ("old", out);
-}
-
-TEST_F(PhonebookTablesTest, AnEmptyTextClearsTheItem) {
-  setTemplateMessage(8, "old", 1);
-  ASSERT_EQ(1, setTemplateMessage(8, std::string_view(), 1));  // a view without any bytes
-  EXPECT_STREQ("", templateMessages[8].text);
-}
-
-TEST_F(PhonebookTablesTest, LastTemplatePageEndsAtItem999) {
-  setTemplateMessage(999, "last", 1);
-  ASSERT_EQ(1, setTemplateMessage(951, "page", 0));
-  char out[21];
-  getTemplateMessage(999, out);
-  EXPECT_STREQ("", out);
-  EXPECT_EQ(0, setTemplateMessage(1000, "x", 1));
-  EXPECT_EQ(0, setTemplateMessage(-1, "x", 1));
-}
-
-TEST_F(PhonebookTablesTest, TemplateTextRules) {
-  setTemplateMessage(3, "a,b<c>\"d\"", 1);
-  char out[21];
-  getTemplateMessage(3, out);
-  EXPECT_STREQ("a b c  d ", out);
-  setTemplateMessage(4, "123456789012345678901234", 1);
-  getTemplateMessage(4, out);
-  EXPECT_STREQ("12345678901234567890", out);
-  // A double quote after a lead byte is no trail byte: the setter blanks it too.
-  setTemplateMessage(5, "\x81\x22x", 1);
-  EXPECT_STREQ("\x81 x", templateMessages[5].text);
-  getTemplateMessage(5, out);
-  EXPECT_STREQ("\x81 x", out);
-}
 
 TEST_F(PhonebookTablesTest, NoCommaAfterALeadByteReachesAStoredText) {
   // A lead byte before a comma is no double-byte character; the comma would split a file row.
@@ -232,123 +136,6 @@ TEST_F(PhonebookTablesTest, ExtensionReadingIsCheckedOverTwelveBytes) {
   ExtensionFields h = makeExtension("1", "n", "0123456789\xB3\xB4\x83");
   setExtensionEntry(0, 108, h);
   EXPECT_STREQ("0123456789", extension(108).reading);
-}
-
-// ---- work lines ----
-
-TEST_F(PhonebookTablesTest, SpeedDialLinesColumns) {
-  SpeedDialFields f{};
-  std::strcpy(f.number, "0312345678");
-  std::strcpy(f.name, "NAME");
-  std::strcpy(f.reading, "READ");
-  std::strcpy(f.use, "2");
-  std::strcpy(f.speedDialGroup, "05");
-  f.lineGroup = 4;
-  f.displayMode = 3;
-  f.template1 = 7;
-  f.template2 = 120;
-  setSpeedDialEntry(12, f);
-  fillSpeedDialLines(0);
-  const std::string expected7 = std::string("00120312345678") + '\0' +
-                                std::string(13, ' ') + "NAME" + '\0' + std::string(16, ' ') +
-                                "READ" + '\0' + std::string(16, ' ') + "2" + '\0' + "  05" +
-                                '\0' + "4";
-  EXPECT_EQ(expected7, line(12, 0, 78));
-  EXPECT_EQ(std::string(192 - 78, ' '), line(12, 78, 192 - 78));
-  EXPECT_EQ(std::string("0005") + '\0', line(5, 0, 5));
-  EXPECT_EQ(std::string("0") + '\0' + "  01" + '\0' + "0", line(5, 70, 8));
-
-  sysTanfMode = 1;
-  fillSpeedDialLines(0);
-  EXPECT_EQ("3007120", line(12, 78, 7));
-  EXPECT_EQ("0000000", line(5, 78, 7));
-  phonebookImage.speedDial[12].displayMode = 9;
-  fillSpeedDialLines(0);
-  EXPECT_EQ('0', workLines.lines[12][78]);
-}
-
-// Any stored bytes render as the getter's fields would: each text copied up to and including
-// its first NUL, under both memory counts and both line forms, from any first entry.
-TEST_F(PhonebookTablesTest, SpeedDialLinesShowWhatTheGetterGives) {
-  std::mt19937 rng(77);
-  auto* bytes = reinterpret_cast<unsigned char*>(phonebookImage.speedDial);
-  for (std::size_t i = 0; i < sizeof phonebookImage.speedDial; ++i) {
-    const unsigned r = rng();
-    bytes[i] = static_cast<unsigned char>(r % 4 == 0 ? 0 : r >> 8);  // NULs end fields early
-  }
-  auto put = [](std::string& out, std::size_t column, const char* field, std::size_t width) {
-    const std::size_t n = strnlen(field, width);
-    out.replace(column, n < width ? n + 1 : width, field, n < width ? n + 1 : width);
-  };
-  for (const int mode : {1, 2}) {
-    for (const int tanf : {0, 1}) {
-      for (const int first : {0, 3, 9999}) {
-        memoryMode = static_cast<std::uint8_t>(mode);
-        sysTanfMode = tanf;
-        fillSpeedDialLines(first);
-        for (int n = 0; n < kWorkLines; ++n) {
-          std::string expected(kWorkLineWidth, ' ');
-          if (n >= first) {
-            SpeedDialFields f;
-            getSpeedDialEntry(n, f);
-            char digits[16];
-            std::snprintf(digits, sizeof digits, "%04d", n);
-            expected.replace(0, 4, digits);
-            put(expected, 4, f.number, sizeof f.number);
-            put(expected, 28, f.name, sizeof f.name);
-            put(expected, 49, f.reading, sizeof f.reading);
-            put(expected, 70, f.use, sizeof f.use);
-            put(expected, 74, f.speedDialGroup, sizeof f.speedDialGroup);
-            expected[77] = static_cast<char>(f.lineGroup);
-            if (tanf) {
-              expected[78] = static_cast<char>('0' + (f.displayMode <= 3 ? f.displayMode : 0));
-              // A template above 999 keeps to its three columns with its leading digits.
-              std::snprintf(digits, sizeof digits, "%03u", f.template1);
-              expected.replace(79, 3, digits, 3);
-              std::snprintf(digits, sizeof digits, "%03u", f.template2);
-              expected.replace(82, 3, digits, 3);
-            }
-          }
-          ASSERT_EQ(expected, std::string(workLines.lines[n], kWorkLineWidth))
-              << "line " << n << ", memory count " << mode << ", tanf " << tanf << ", first " << first;
-        }
-      }
-    }
-  }
-}
-
-TEST_F(PhonebookTablesTest, ExtensionLinesFollowTheFileOrder) {
-  ExtensionFields f = makeExtension("2001", "NAME", "READ");
-  setExtensionEntry(0, 846, f);
-  EXPECT_EQ(317, fillExtensionLines(101));
-  EXPECT_EQ(std::string("101101") + '\0', line(0, 0, 7));
-  EXPECT_EQ(std::string(" ") + '\0', line(0, 7, 2));  // no name: its NUL at column 8
-  EXPECT_EQ("201", line(60, 0, 3));
-  EXPECT_EQ(std::string("8462001") + '\0' + "NAME" + '\0' + std::string(8, ' ') + "READ" + '\0',
-            line(316, 0, 26));
-  EXPECT_EQ(std::string(192, ' '), line(317, 0, 192));
-}
-
-// ---- copies ----
-
-TEST_F(PhonebookTablesTest, SnapshotAndRestoreMoveTheWholeImage) {
-  SpeedDialFields f{};
-  std::strcpy(f.number, "123");
-  std::strcpy(f.use, "1");
-  setSpeedDialEntry(9999, f);
-  ExtensionFields x = makeExtension("55");
-  setExtensionEntry(0, 846, x);
-  snapshotPhonebook();
-  EXPECT_EQ(0, std::memcmp(&phonebookImage, &baselineImage, sizeof phonebookImage));
-  EXPECT_EQ(0, std::memcmp(&phonebookImage, &referenceImage, sizeof phonebookImage));
-
-  std::memset(&phonebookImage, 0x5A, sizeof phonebookImage);
-  setTemplateMessage(3, "kept", 1);
-  restorePhonebook();
-  EXPECT_EQ(0, std::memcmp(&phonebookImage, &baselineImage, sizeof phonebookImage));
-  char out[21];
-  getTemplateMessage(3, out);
-  EXPECT_STREQ("kept", out);  // templates are edited live and are not part of the image
 }
 
 // ---- start-up defaults ----
@@ -425,26 +212,6 @@ TEST_F(PhonebookTablesTest, DefaultsOfTheTerminalPositions) {
   EXPECT_STREQ("256", extensionDirectory(baselineImage)[positionToSlot(256)].extensionNumber);
   EXPECT_STREQ("", extensionDirectory(referenceImage)[positionToSlot(256)].extensionNumber);
   EXPECT_STREQ("700", extensionDirectory(referenceImage)[positionToSlot(700)].extensionNumber);
-}
-
-TEST_F(PhonebookTablesTest, ResetEmptiesEverything) {
-  SpeedDialFields f{};
-  std::strcpy(f.number, "1");
-  std::strcpy(f.use, "101");
-  setSpeedDialEntry(1, f);
-  setTemplateMessage(1, "t", 1);
-  userInfoHeader.field1[0] = 'X';
-  memoryMode = 2;
-  initSystemData();
-  EXPECT_EQ(1, memoryMode);
-  EXPECT_STREQ("", templateMessages[1].text);
-  EXPECT_EQ(0, privateSpeedDialLists[0].count);
-  EXPECT_EQ(-1, privateSpeedDialLists[0].numbers[0]);
-  EXPECT_EQ(0, privateSpeedDialCounter);
-  EXPECT_EQ(' ', userInfoHeader.field1[0]);
-  SpeedDialEntry zero{};
-  EXPECT_EQ(0, std::memcmp(&zero, &phonebookImage.speedDial[1], sizeof zero));
-  EXPECT_EQ(' ', workLines.lines[9999][191]);
 }
 
 }  // namespace

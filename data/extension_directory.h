@@ -1,0 +1,34 @@
+// The extension directory: accommodation positions, their slots and the names stored for them.
+#pragma once
+
+#include "data/phonebook_records.h"
+
+// Extension-directory slot of an accommodation position; kNoSlot (255) when it has none.
+// Position 711 also has slot 255, so never test the result against 255 alone: use
+// extensionSlot() to tell a real slot from none.
+int positionToSlot(int position);
+// Slot of a position that has one (101-160, 201-256, 301-356, 401-456, 601-616, 700-754,
+// 761-846), else -1.
+int extensionSlot(int position);
+// An extension terminal's position: 101-160, 201-256, 301-356, 401-456.
+bool isExtensionPosition(int value);
+// Index 0-227 of an extension position's private list, else -1.
+int privateListIndex(int position);
+
+// Directory 0 of `image` (385 slots) at the place the current memoryMode keeps it.
+ExtensionEntry* extensionDirectory(PhonebookImage& image);
+const ExtensionEntry* extensionDirectory(const PhonebookImage& image);
+// Directory 0 of the live image.
+ExtensionEntry* liveExtensionDirectory();
+
+// Stores the entry of `position` in directory d (only 0 exists). Returns 1 when stored, 0 when
+// the directory or position is rejected (nothing changes). f is altered as the speed-dial name
+// and reading are; the extension number ends at its first blank or comma.
+int setExtensionEntry(int d, int position, ExtensionFields& f);
+// The entry of `position` in directory d; always 1. A rejected position gives an empty f.
+int getExtensionEntry(int d, int position, ExtensionFields& f);
+
+// The directories of the three images cleared, the built-in entries 700-846 placed in each, the
+// extension numbers of the terminal positions set to their positions in the live and baseline
+// images.
+void initExtensionDirectories();
