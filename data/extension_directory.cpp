@@ -1,5 +1,6 @@
 #include "data/extension_directory.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,13 +14,12 @@
 
 namespace {
 
-// The slot entry of `position` in the live directory 0, or null for a rejected directory or
-// position.
-ExtensionEntry* liveExtensionSlot(int d, int position) {
-  if (d != 0) return nullptr;
-  const int slot = extensionSlot(position);
-  if (slot < 0) return nullptr;
-  return &liveExtensionDirectory()[slot];
+// The slot of `position` in the live directory 0, or -1 for a rejected directory or position.
+int liveSlotOf(int d, int position) { return d != 0 ? -1 : extensionSlot(position); }
+
+unsigned char* slotBytes(PhonebookImage& image, int slot) {
+  return reinterpret_cast<unsigned char*>(&image) + extensionDirectoryOffset() +
+         static_cast<std::size_t>(slot) * sizeof(ExtensionEntry);
 }
 
 }  // namespace
@@ -51,24 +51,32 @@ int privateListIndex(int position) {
 
 // ---- extension directory ------------------------------------------------------------------
 
-ExtensionEntry* extensionDirectory(PhonebookImage& image) {
-  if (isMemoryCount990()) {
-    return reinterpret_cast<ExtensionEntry*>(&image.speedDial[kMode2DirectoryEntry]);
-  }
-  return image.directories[0];
+std::size_t extensionDirectoryOffset() {
+  return isMemoryCount990() ? kMode2DirectoryEntry * sizeof(SpeedDialEntry)
+                            : offsetof(PhonebookImage, directories);
 }
 
-const ExtensionEntry* extensionDirectory(const PhonebookImage& image) {
-  return extensionDirectory(const_cast<PhonebookImage&>(image));
+ExtensionEntry loadExtensionSlot(const PhonebookImage& image, int slot) {
+  ExtensionEntry e;
+  std::memcpy(&e, slotBytes(const_cast<PhonebookImage&>(image), slot), sizeof e);
+  return e;
+}
+
+void storeExtensionSlot(PhonebookImage& image, int slot, const ExtensionEntry& e) {
+  std::memcpy(slotBytes(image, slot), &e, sizeof e);
+}
+
+ExtensionEntry* extensionDirectory(PhonebookImage& image) {
+  return reinterpret_cast<ExtensionEntry*>(reinterpret_cast<unsigned char*>(&image) + extensionDirectoryOffset());
 }
 
 ExtensionEntry* liveExtensionDirectory() { return extensionDirectory(phonebookImage); }
 
 int setExtensionEntry(int d, int position, ExtensionFields& f) {
-  ExtensionEntry* slot = liveExtensionSlot(d, position);
-  if (slot == nullptr) return 0;
-  ExtensionEntry& e = *slot;
-  const ExtensionEntry saved = e;
+  const int slot = liveSlotOf(d, position);
+  if (slot < 0) return 0;
+  const ExtensionEntry saved = loadExtensionSlot(phonebookImage, slot);
+  ExtensionEntry e = saved;
   std::memset(e.extensionNumber, 0, sizeof e.extensionNumber);
   std::memset(e.reading, 0, sizeof e.reading);
   std::memset(e.name, 0, sizeof e.name);
@@ -84,20 +92,22 @@ int setExtensionEntry(int d, int position, ExtensionFields& f) {
   }
   storeTextFieldWithoutCommas(e.name, f.name, 10);
   storeTextFieldWithoutCommas(e.reading, f.reading, 10);
+  storeExtensionSlot(phonebookImage, slot, e);
   return 1;
 }
 
 int getExtensionEntry(int d, int position, ExtensionFields& f) {
   std::memset(&f, 0, sizeof f);
-  const ExtensionEntry* slot = liveExtensionSlot(d, position);
-  if (slot == nullptr) return 1;
+  const int slot = liveSlotOf(d, position);
+  if (slot < 0) return 1;
+  const ExtensionEntry e = loadExtensionSlot(phonebookImage, slot);
   for (int i = 0; i < 4; ++i) {
-    const char c = slot->extensionNumber[i];
+    const char c = e.extensionNumber[i];
     if (c == '\0' || c == 'c') break;
     f.extensionNumber[i] = c;
   }
-  copyFixedFieldFrom(f.name, slot->name, 10);
-  copyFixedFieldFrom(f.reading, slot->reading, 10);
+  copyFixedFieldFrom(f.name, e.name, 10);
+  copyFixedFieldFrom(f.reading, e.reading, 10);
   return 1;
 }
 
@@ -164,24 +174,26 @@ const std::vector<BuiltInExtension>& builtInExtensions() {
   return entries;
 }
 
-void placeBuiltInExtensions(ExtensionEntry* directory) {
+void placeBuiltInExtensions(PhonebookImage& image) {
   for (const BuiltInExtension& b : builtInExtensions()) {
-    ExtensionEntry& e = directory[extensionSlot(b.position)];
-    std::memset(&e, 0, sizeof e);
+    ExtensionEntry e{};
     if (b.numbered) {
       putDigits(e.extensionNumber, 0, 3, static_cast<unsigned>(b.position));
     }
     copyFixedField(e.name, 10, b.name);
     copyFixedField(e.reading, 10, b.reading);
+    storeExtensionSlot(image, extensionSlot(b.position), e);
   }
 }
 
-void numberTerminalPositions(ExtensionEntry* directory) {
+void numberTerminalPositions(PhonebookImage& image) {
   for (int position = 101; position <= 456; ++position) {
     if (!isExtensionPosition(position)) continue;
-    ExtensionEntry& e = directory[extensionSlot(position)];
+    const int slot = extensionSlot(position);
+    ExtensionEntry e = loadExtensionSlot(image, slot);
     std::memset(e.extensionNumber, 0, sizeof e.extensionNumber);
     putDigits(e.extensionNumber, 0, 3, static_cast<unsigned>(position));
+    storeExtensionSlot(image, slot, e);
   }
 }
 
@@ -190,8 +202,8 @@ void numberTerminalPositions(ExtensionEntry* directory) {
 void initExtensionDirectories() {
   for (PhonebookImage* image : {&phonebookImage, &baselineImage, &referenceImage}) {
     zeroTableStorage(image->directories, sizeof image->directories);
-    placeBuiltInExtensions(extensionDirectory(*image));
+    placeBuiltInExtensions(*image);
   }
-  numberTerminalPositions(extensionDirectory(phonebookImage));
-  numberTerminalPositions(extensionDirectory(baselineImage));
+  numberTerminalPositions(phonebookImage);
+  numberTerminalPositions(baselineImage);
 }

@@ -1,6 +1,8 @@
 // The extension directory: accommodation positions, their slots and the names stored for them.
 #pragma once
 
+#include <cstddef>
+
 #include "data/phonebook_records.h"
 
 // Extension-directory slot of an accommodation position; kNoSlot (255) when it has none.
@@ -15,10 +17,19 @@ bool isExtensionPosition(int value);
 // Index 0-227 of an extension position's private list, else -1.
 int privateListIndex(int position);
 
-// Directory 0 of `image` (385 slots) at the place the current memoryMode keeps it.
+// Directory 0 of an image (385 slots) lies at the place the current memoryMode keeps it: under
+// memory count 2 in the space of speed-dial entries 1000 and up, else after the speed-dial table.
+// Its slots are reached only by copying in and out, so the same bytes are never read through
+// two record types.
+//
+// Byte offset of directory 0 within a PhonebookImage.
+std::size_t extensionDirectoryOffset();
+// A copy of slot 0-384 of directory 0 of `image`.
+ExtensionEntry loadExtensionSlot(const PhonebookImage& image, int slot);
+// `entry` copied into slot 0-384 of directory 0 of `image`.
+void storeExtensionSlot(PhonebookImage& image, int slot, const ExtensionEntry& entry);
+
 ExtensionEntry* extensionDirectory(PhonebookImage& image);
-const ExtensionEntry* extensionDirectory(const PhonebookImage& image);
-// Directory 0 of the live image.
 ExtensionEntry* liveExtensionDirectory();
 
 // Stores the entry of `position` in directory d (only 0 exists). Returns 1 when stored, 0 when

@@ -172,7 +172,8 @@ inline void fillFullTables(unsigned seed, bool ampersands = false) {
 // the templates.
 inline std::string phonebookBytes() {
   std::string out(reinterpret_cast<const char*>(phonebookImage.speedDial), sizeof phonebookImage.speedDial);
-  out.append(reinterpret_cast<const char*>(liveExtensionDirectory()), sizeof(ExtensionEntry) * kExtensionSlots);
+  out.append(reinterpret_cast<const char*>(&phonebookImage) + extensionDirectoryOffset(),
+             sizeof(ExtensionEntry) * kExtensionSlots);
   out.append(reinterpret_cast<const char*>(templateMessages), sizeof templateMessages);
   return out;
 }
@@ -226,11 +227,6 @@ inline ExtensionFields extension(int position) {
 
 inline std::string line(int i, int from, int length) {
   return std::string(workLines.lines[i] + from, static_cast<std::size_t>(length));
-}
-
-inline std::size_t offsetInImage(const void* p) {
-  return static_cast<std::size_t>(static_cast<const unsigned char*>(p) -
-                                  reinterpret_cast<const unsigned char*>(&phonebookImage));
 }
 
 inline std::vector<unsigned char> imageBytes(const PhonebookImage& image) {
