@@ -66,12 +66,6 @@ void storeExtensionSlot(PhonebookImage& image, int slot, const ExtensionEntry& e
   std::memcpy(slotBytes(image, slot), &e, sizeof e);
 }
 
-ExtensionEntry* extensionDirectory(PhonebookImage& image) {
-  return reinterpret_cast<ExtensionEntry*>(reinterpret_cast<unsigned char*>(&image) + extensionDirectoryOffset());
-}
-
-ExtensionEntry* liveExtensionDirectory() { return extensionDirectory(phonebookImage); }
-
 int setExtensionEntry(int d, int position, ExtensionFields& f) {
   const int slot = liveSlotOf(d, position);
   if (slot < 0) return 0;

@@ -29,9 +29,6 @@ ExtensionEntry loadExtensionSlot(const PhonebookImage& image, int slot);
 // `entry` copied into slot 0-384 of directory 0 of `image`.
 void storeExtensionSlot(PhonebookImage& image, int slot, const ExtensionEntry& entry);
 
-ExtensionEntry* extensionDirectory(PhonebookImage& image);
-ExtensionEntry* liveExtensionDirectory();
-
 // Stores the entry of `position` in directory d (only 0 exists). Returns 1 when stored, 0 when
 // the directory or position is rejected (nothing changes). f is altered as the speed-dial name
 // and reading are; the extension number ends at its first blank or comma.
