@@ -71,28 +71,28 @@ void reportResult(CDialog* owner, PhonebookFileResult result) {
 
 }  // namespace
 
-const char* phonebookFileFilter(int kind) {
+const char* phonebookFileFilter(ExchangeKind kind) {
   switch (kind) {
-    case 1: return " zud8ﾌｧｲﾙ(*.zud8)|*.zud8|zud3ﾌｧｲﾙ(*.zud3)|*.zud3|csvﾌｧｲﾙ(*.csv)|*.csv|";
-    case 2: return " zud4ﾌｧｲﾙ(*.zud4)|*.zud4|csvﾌｧｲﾙ(*.csv)|*.csv|";
-    case 3: return " zud9ﾌｧｲﾙ(*.zud9)|*.zud9|csvﾌｧｲﾙ(*.csv)|*.csv|";
-    default: return nullptr;
+    case ExchangeKind::SpeedDial: return " zud8ﾌｧｲﾙ(*.zud8)|*.zud8|zud3ﾌｧｲﾙ(*.zud3)|*.zud3|csvﾌｧｲﾙ(*.csv)|*.csv|";
+    case ExchangeKind::Extensions: return " zud4ﾌｧｲﾙ(*.zud4)|*.zud4|csvﾌｧｲﾙ(*.csv)|*.csv|";
+    case ExchangeKind::Templates: return " zud9ﾌｧｲﾙ(*.zud9)|*.zud9|csvﾌｧｲﾙ(*.csv)|*.csv|";
   }
+  return nullptr;
 }
 
-const char* phonebookFileExtension(int kind) {
+const char* phonebookFileExtension(ExchangeKind kind) {
   switch (kind) {
-    case 1: return "zud8";
-    case 2: return "zud4";
-    case 3: return "zud9";
-    default: return nullptr;
+    case ExchangeKind::SpeedDial: return "zud8";
+    case ExchangeKind::Extensions: return "zud4";
+    case ExchangeKind::Templates: return "zud9";
   }
+  return nullptr;
 }
 
 void loadPhonebookFile(CDialog* owner) {
   using namespace menu_file_text;
-  const int kind = fileKind;
-  if (kind < 1 || kind > 3) return;
+  if (!fileKind) return;
+  const ExchangeKind kind = *fileKind;
   CFileDialog dialog(true, phonebookFileExtension(kind), nullptr, kFileDialogFlags,
                      phonebookFileFilter(kind), owner);
   dialog.SetTitle(kChooseTitle);
@@ -114,8 +114,8 @@ void loadPhonebookFile(CDialog* owner) {
 
 void savePhonebookFile(CDialog* owner) {
   using namespace menu_file_text;
-  const int kind = fileKind;
-  if (kind < 1 || kind > 3) return;
+  if (!fileKind) return;
+  const ExchangeKind kind = *fileKind;
   const std::string path =
       chooseFileToSave(owner, phonebookFileExtension(kind), phonebookFileFilter(kind));
   if (path.empty()) return;

@@ -93,7 +93,9 @@ void load(ConvertKind kind) {
     case ConvertKind::Phonebook:
     case ConvertKind::Extensions:
     case ConvertKind::Templates:
-      fileKind = kind == ConvertKind::Phonebook ? 1 : kind == ConvertKind::Extensions ? 2 : 3;
+      fileKind = kind == ConvertKind::Phonebook    ? ExchangeKind::SpeedDial
+                 : kind == ConvertKind::Extensions ? ExchangeKind::Extensions
+                                                   : ExchangeKind::Templates;
       fileDirection = 0;
       // The file-kind chooser takes a snapshot after a speed-dial or extension load, and the edit
       // menu's save button restores it before saving. In a conversion nothing happens between
@@ -115,7 +117,9 @@ void save(ConvertKind kind) {
     case ConvertKind::Extensions:
     case ConvertKind::Templates:
       fileDirection = 1;
-      fileKind = kind == ConvertKind::Phonebook ? 1 : kind == ConvertKind::Extensions ? 2 : 3;
+      fileKind = kind == ConvertKind::Phonebook    ? ExchangeKind::SpeedDial
+                 : kind == ConvertKind::Extensions ? ExchangeKind::Extensions
+                                                   : ExchangeKind::Templates;
       savePhonebookFile(nullptr);
       break;
     case ConvertKind::Restrictions: saveRestrictionFile(nullptr); break;

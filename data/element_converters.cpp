@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "data/exchange_format.h"
-#include "data/process_state.h"
 #include "data/xml_access.h"
 
 namespace {
@@ -65,17 +64,17 @@ std::string_view firstRowOn(std::string_view text) {
 
 // The line ends of element rows turned into CR LF: LF LF (from the main unit) or LF (from a
 // user's file), with the main unit's speed-dial and history rows losing their trailing comma.
-void appendRowEnds(std::string& out, std::string_view rows, int sourceFlag, bool rowComma) {
-  if (sourceFlag == 0) {
+void appendRowEnds(std::string& out, std::string_view rows, RowSource source, bool rowComma) {
+  if (source == RowSource::MainUnit) {
     appendReplaced(out, rows, rowComma ? ",\n\n" : "\n\n", "\r\n");
   } else {
     appendReplaced(out, rows, "\n", "\r\n");
   }
 }
 
-void appendTemplateRowsText(std::string& out, std::string_view rows, int sourceFlag) {
+void appendTemplateRowsText(std::string& out, std::string_view rows, RowSource source) {
   std::string text;
-  appendRowEnds(text, rows, sourceFlag, false);
+  appendRowEnds(text, rows, source, false);
   out.reserve(out.size() + text.size() + text.size() / 4);
   bool separatorSeen = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -101,15 +100,16 @@ void appendTemplateRowsText(std::string& out, std::string_view rows, int sourceF
   }
 }
 
-void appendRestrictionRowsText(std::string& out, std::string_view rows, int sourceFlag) {
+void appendRestrictionRowsText(std::string& out, std::string_view rows, RowSource source) {
   std::string text(rows);
   std::replace(text.begin(), text.end(), '@', ',');
-  appendRowEnds(out, text, sourceFlag, false);
+  appendRowEnds(out, text, source, false);
 }
 
-std::string_view headerOf(ElementRows kind) {
+std::string_view headerOf(ElementRows kind, SpeedDialForm form) {
   switch (kind) {
-    case ElementRows::SpeedDial: return sysTanfMode ? kSpeedDial10Header : kSpeedDial7Header;
+    case ElementRows::SpeedDial:
+      return form == SpeedDialForm::TenColumns ? kSpeedDial10Header : kSpeedDial7Header;
     case ElementRows::Extensions: return kExtensionHeader;
     case ElementRows::Templates: return kTemplateHeader;
     case ElementRows::Restrictions: return kRestrictionHeader;
@@ -119,10 +119,10 @@ std::string_view headerOf(ElementRows kind) {
   return {};
 }
 
-void writeConverted(const CXMLElementList& elements, ElementRows kind, int sourceFlag,
+void writeConverted(const CXMLElementList& elements, const ElementConversion& conversion,
                     std::FILE* out) {
   std::string text;
-  appendConvertedElement(elements, kind, sourceFlag, text);
+  appendConvertedElement(elements, conversion, text);
   if (out && !text.empty()) std::fwrite(text.data(), 1, text.size(), out);
 }
 
@@ -130,61 +130,64 @@ void writeConverted(const CXMLElementList& elements, ElementRows kind, int sourc
 
 // ---- element converters -------------------------------------------------------------------
 
-void appendConvertedElement(const CXMLElementList& elements, ElementRows kind, int sourceFlag,
+void appendConvertedElement(const CXMLElementList& elements, const ElementConversion& conversion,
                             std::string& out) {
+  const ElementRows kind = conversion.rows;
+  const RowSource source = conversion.source;
   const std::string text = elementText(elements);
   const std::string_view rows = firstRowOn(text);
   out.reserve(out.size() + rows.size() + rows.size() / 16 + 256);
-  out.append(headerOf(kind));
+  out.append(headerOf(kind, conversion.form));
   out.append("\r\n");
   switch (kind) {
     case ElementRows::SpeedDial:
     case ElementRows::InternalHistory:
-    case ElementRows::ExternalHistory: appendRowEnds(out, rows, sourceFlag, true); break;
-    case ElementRows::Extensions: appendRowEnds(out, rows, sourceFlag, false); break;
-    case ElementRows::Templates: appendTemplateRowsText(out, rows, sourceFlag); break;
-    case ElementRows::Restrictions: appendRestrictionRowsText(out, rows, sourceFlag); break;
+    case ElementRows::ExternalHistory: appendRowEnds(out, rows, source, true); break;
+    case ElementRows::Extensions: appendRowEnds(out, rows, source, false); break;
+    case ElementRows::Templates: appendTemplateRowsText(out, rows, source); break;
+    case ElementRows::Restrictions: appendRestrictionRowsText(out, rows, source); break;
   }
   out.append(kind == ElementRows::Restrictions ? ",\r\n" : "\r\n");
 }
 
-std::string extensionRowsText(std::string_view rows, int sourceFlag) {
+std::string extensionRowsText(std::string_view rows, RowSource source) {
   std::string out;
-  appendRowEnds(out, rows, sourceFlag, false);
+  appendRowEnds(out, rows, source, false);
   return out;
 }
 
-std::string restrictionRowsText(std::string_view rows, int sourceFlag) {
+std::string restrictionRowsText(std::string_view rows, RowSource source) {
   std::string out;
-  appendRestrictionRowsText(out, rows, sourceFlag);
+  appendRestrictionRowsText(out, rows, source);
   return out;
 }
 
-std::string templateRowsText(std::string_view rows, int sourceFlag) {
+std::string templateRowsText(std::string_view rows, RowSource source) {
   std::string out;
-  appendTemplateRowsText(out, rows, sourceFlag);
+  appendTemplateRowsText(out, rows, source);
   return out;
 }
 
-void convertSpeedDialElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::SpeedDial, sourceFlag, out);
+void convertSpeedDialElement(const CXMLElementList& elements, std::FILE* out, RowSource source,
+                             SpeedDialForm form) {
+  writeConverted(elements, {ElementRows::SpeedDial, source, form}, out);
 }
 
-void convertExtensionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::Extensions, sourceFlag, out);
+void convertExtensionElement(const CXMLElementList& elements, std::FILE* out, RowSource source) {
+  writeConverted(elements, {ElementRows::Extensions, source}, out);
 }
 
-void convertTemplateElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::Templates, sourceFlag, out);
+void convertTemplateElement(const CXMLElementList& elements, std::FILE* out, RowSource source) {
+  writeConverted(elements, {ElementRows::Templates, source}, out);
 }
 
-void convertRestrictionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::Restrictions, sourceFlag, out);
+void convertRestrictionElement(const CXMLElementList& elements, std::FILE* out, RowSource source) {
+  writeConverted(elements, {ElementRows::Restrictions, source}, out);
 }
 
-void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag,
-                           int historyKind) {
-  writeConverted(elements,
-                 historyKind == 1 ? ElementRows::InternalHistory : ElementRows::ExternalHistory,
-                 sourceFlag, out);
+void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, RowSource source,
+                           HistoryKind history) {
+  const ElementRows rows =
+      history == HistoryKind::Internal ? ElementRows::InternalHistory : ElementRows::ExternalHistory;
+  writeConverted(elements, {rows, source}, out);
 }

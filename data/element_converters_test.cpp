@@ -30,53 +30,53 @@ class ConverterTest : public ExchangeFilesTest {
 };
 
 TEST_F(ConverterTest, SpeedDialFromTheMainUnitDropsTheRowCommas) {
-  sysTanfMode = 1;
+  form = SpeedDialForm::TenColumns;
   const std::string out = convert("<root>\n\n<systanf>\n\n0000,1,,,1,01,0,0,000,000,\n\n0001,2,,,1,01,0,0,000,000,\n\n</systanf>\n\n</root>",
-                                  "systanf", [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 0); });
+                                  "systanf", [this](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, RowSource::MainUnit, form); });
   EXPECT_EQ(out, std::string(kSpeedDial10Header) + "\r\n0000,1,,,1,01,0,0,000,000\r\n0001,2,,,1,01,0,0,000,000,\r\n");
 }
 
 TEST_F(ConverterTest, SpeedDialFromAUserFileStartsWithTheFirstRow) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   const std::string out = convert("<root>\r\n<systan>\r\n0000,1,,,1,01,0,\r0001,2,,,1,01,0\r</systan>\r\n</root>",
-                                  "systan", [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 1); });
+                                  "systan", [this](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, RowSource::UserFile, form); });
   EXPECT_EQ(out, std::string(kSpeedDial7Header) + "\r\n0000,1,,,1,01,0,\r\n0001,2,,,1,01,0\r\n");
 }
 
 TEST_F(ConverterTest, MissingElementGivesTheHeaderAlone) {
-  sysTanfMode = 1;
+  form = SpeedDialForm::TenColumns;
   const std::string out = convert("<root>\r\n<systan>\r\n0000,1,,,1,01,0\r</systan>\r\n</root>", "systanf",
-                                  [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 1); });
+                                  [this](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, RowSource::UserFile, form); });
   EXPECT_EQ(out, std::string(kSpeedDial10Header) + "\r\n\r\n");
 }
 
 TEST_F(ConverterTest, ExtensionRowsEndInCrLf) {
   EXPECT_EQ(convert("<root>\n\n<naisen>\n\n101,101,,,\n\n102,102,A,B,\n\n</naisen>\n\n</root>\n", "naisen",
-                    [](const CXMLElementList& l, std::FILE* f) { convertExtensionElement(l, f, 0); }),
+                    [](const CXMLElementList& l, std::FILE* f) { convertExtensionElement(l, f, RowSource::MainUnit); }),
             std::string(kExtensionHeader) + "\r\n101,101,,,\r\n102,102,A,B,\r\n");
-  EXPECT_EQ(extensionRowsText("101,101,,,\n102,,,,", 1), "101,101,,,\r\n102,,,,");
+  EXPECT_EQ(extensionRowsText("101,101,,,\n102,,,,", RowSource::UserFile), "101,101,,,\r\n102,,,,");
 }
 
 TEST_F(ConverterTest, TemplateRowsTakeOnlyTheFirstAtAsSeparator) {
   const std::string out = convert("<root>\r\n<m046>\r\n001@text\r002@a@b\r003@\r</m046>\r\n</root>", "m046",
-                                  [](const CXMLElementList& l, std::FILE* f) { convertTemplateElement(l, f, 1); });
+                                  [](const CXMLElementList& l, std::FILE* f) { convertTemplateElement(l, f, RowSource::UserFile); });
   EXPECT_EQ(out, std::string(kTemplateHeader) + "\r\n001,text,\r\n002,a@b,\r\n003,\r\n")
       << "the last row ends with the text, so its closing line end is the converter's own";
-  EXPECT_EQ(templateRowsText("001@text,\n\n002@x,\n\n", 0), "001,text,\r\n002,x,\r\n");
+  EXPECT_EQ(templateRowsText("001@text,\n\n002@x,\n\n", RowSource::MainUnit), "001,text,\r\n002,x,\r\n");
 }
 
 TEST_F(ConverterTest, RestrictionRowsEndWithACommaAndTheTextWithOneMore) {
   EXPECT_EQ(convert("<root>\r\n<m018>\r\n0000@0312,\n0001@,\n</m018>\r\n</root>", "m018",
-                    [](const CXMLElementList& l, std::FILE* f) { convertRestrictionElement(l, f, 1); }),
+                    [](const CXMLElementList& l, std::FILE* f) { convertRestrictionElement(l, f, RowSource::UserFile); }),
             std::string(kRestrictionHeader) + "\r\n0000,0312,\r\n0001,,,\r\n");
-  EXPECT_EQ(restrictionRowsText("0000@1,\n\n0001@2,", 0), "0000,1,\r\n0001,2,");
+  EXPECT_EQ(restrictionRowsText("0000@1,\n\n0001@2,", RowSource::MainUnit), "0000,1,\r\n0001,2,");
 }
 
 TEST_F(ConverterTest, HistoryRowsTakeTheHeaderOfTheirKind) {
   const std::string xml = "<root>\n\n<naityaklog>\n\n0001,a,\n\n0002,b,\n\n</naityaklog>\n\n</root>";
-  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, 0, 1); }),
+  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, RowSource::MainUnit, HistoryKind::Internal); }),
             std::string(kInternalHistoryHeader) + "\r\n0001,a\r\n0002,b,\r\n");
-  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, 1, 2); }),
+  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, RowSource::UserFile, HistoryKind::External); }),
             std::string(kExternalHistoryHeader) + "\r\n0001,a,\r\n\r\n0002,b,\r\n");
 }
 

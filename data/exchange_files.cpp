@@ -9,6 +9,7 @@
 #endif
 
 #include "base/atomic_file.h"
+#include "base/platform.h"
 #include "base/sjis.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
@@ -25,8 +26,6 @@ bool startsWithDigit(std::string_view s) { return !s.empty() && isDigit(s.front(
 constexpr bool isDialCharacter(char c) {
   return isDigit(c) || c == '*' || c == '#' || c == 'P' || c == '-' || c == 'M';
 }
-
-std::string exchangePath() { return std::string(exchangeDirectory) + exchangeFileName; }
 
 // Value of the leading decimal digits of `s`, looking at no more than maxDigits characters.
 // digits receives how many there were.
@@ -60,9 +59,9 @@ constexpr std::size_t kSpeedDialRowMax = 92;
 constexpr std::size_t kExtensionRowMax = 3 + 4 + 12 + 10 + 3 + 2;
 constexpr std::size_t kTemplateRowMax = 4 + 20 + 2;
 
-void appendSpeedDialRows(std::string& out) {
-  fillSpeedDialLines(0);
-  const bool tenColumns = sysTanfMode != 0;
+void appendSpeedDialRows(std::string& out, SpeedDialForm form) {
+  fillSpeedDialLines(0, form);
+  const bool tenColumns = form == SpeedDialForm::TenColumns;
   out.append(tenColumns ? kSpeedDial10Header : kSpeedDial7Header);
   out.append("\r\n");
   char row[kSpeedDialRowMax + 8];
@@ -303,33 +302,33 @@ char lastCharacterOfRow(std::string_view row) {
 }
 
 // True when `header` is the column header of a kind of data other than `kind`.
-bool isOtherKindsHeader(std::string_view header, int kind) {
+bool isOtherKindsHeader(std::string_view header, ExchangeKind kind) {
   const bool speedDial = header.ends_with(kSpeedDial10Header) || header.ends_with(kSpeedDial7Header);
   const bool extensions = header.ends_with(kExtensionHeader);
   const bool templates = header.ends_with(kTemplateHeader);
   const bool other = header.ends_with(kRestrictionHeader) || header.ends_with(kInternalHistoryHeader) ||
                      header.ends_with(kExternalHistoryHeader);
-  if (kind == kExchangeSpeedDial) return extensions || templates || other;
-  if (kind == kExchangeExtensions) return speedDial || templates || other;
+  if (kind == ExchangeKind::SpeedDial) return extensions || templates || other;
+  if (kind == ExchangeKind::Extensions) return speedDial || templates || other;
   return speedDial || extensions || other;
 }
 
 // The header line of a body, or false (and nothing to parse) when the body has none or carries
 // another kind's header.
-bool takeHeader(RowCursor& rows, int kind, ExchangeReadSummary& summary, std::string_view& header) {
+bool takeHeader(RowCursor& rows, ExchangeKind kind, ExchangeReadSummary& summary, std::string_view& header) {
   if (!rows.header(header)) return false;
   summary.otherKindsHeader = isOtherKindsHeader(header, kind);
   return !summary.otherKindsHeader;
 }
 
-void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
+void parseSpeedDialBody(std::string_view body, const ExchangeRead& read, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!takeHeader(rows, kExchangeSpeedDial, summary, header)) return;
+  if (!takeHeader(rows, ExchangeKind::SpeedDial, summary, header)) return;
   summary.headerRecognised = header.ends_with(kSpeedDial10Header) || header.ends_with(kSpeedDial7Header);
-  const bool fromMainUnit = speedDialPass != 0;
-  const bool tenColumns = sysTanfMode != 0;
-  const int lastEntry = (memoryMode & 3) == 2 ? kSpeedDialEntries990 - 1 : kSpeedDialEntries - 1;
+  const bool fromMainUnit = read.source == RowSource::MainUnit;
+  const bool tenColumns = read.form == SpeedDialForm::TenColumns;
+  const int lastEntry = isMemoryCount990() ? kSpeedDialEntries990 - 1 : kSpeedDialEntries - 1;
   bool first = true;
   bool loading = true;
   std::string_view row;
@@ -393,7 +392,7 @@ void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
 void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!takeHeader(rows, kExchangeExtensions, summary, header)) return;
+  if (!takeHeader(rows, ExchangeKind::Extensions, summary, header)) return;
   summary.headerRecognised = header.ends_with(kExtensionHeader);
   std::string_view row;
   RowFields fields;
@@ -415,7 +414,7 @@ void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
 void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!takeHeader(rows, kExchangeTemplates, summary, header)) return;
+  if (!takeHeader(rows, ExchangeKind::Templates, summary, header)) return;
   summary.headerRecognised = header.ends_with(kTemplateHeader);
   std::string_view row;
   RowFields fields;
@@ -437,14 +436,10 @@ void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
   }
 }
 
-bool isExchangeKind(int kind) {
-  return kind == kExchangeSpeedDial || kind == kExchangeExtensions || kind == kExchangeTemplates;
-}
-
-void parseBody(int kind, std::string_view body, ExchangeReadSummary& found) {
-  if (kind == kExchangeSpeedDial) {
-    parseSpeedDialBody(body, found);
-  } else if (kind == kExchangeExtensions) {
+void parseBody(const ExchangeRead& read, std::string_view body, ExchangeReadSummary& found) {
+  if (read.kind == ExchangeKind::SpeedDial) {
+    parseSpeedDialBody(body, read, found);
+  } else if (read.kind == ExchangeKind::Extensions) {
     parseExtensionBody(body, found);
   } else {
     parseTemplateBody(body, found);
@@ -455,42 +450,38 @@ void parseBody(int kind, std::string_view body, ExchangeReadSummary& found) {
 
 // ---- exchange files -----------------------------------------------------------------------
 
-bool appendExchangeFileText(int kind, std::string& out) {
-  if (!isExchangeKind(kind)) return false;
-  const std::size_t rows = kind == kExchangeSpeedDial    ? kSpeedDialRows * kSpeedDialRowMax
-                           : kind == kExchangeExtensions ? kExtensionLineCount * kExtensionRowMax
-                                                         : kTemplateLastItem * kTemplateRowMax;
+void appendExchangeFileText(ExchangeKind kind, SpeedDialForm form, std::string& out) {
+  const std::size_t rows = kind == ExchangeKind::SpeedDial    ? kSpeedDialRows * kSpeedDialRowMax
+                           : kind == ExchangeKind::Extensions ? kExtensionLineCount * kExtensionRowMax
+                                                              : kTemplateLastItem * kTemplateRowMax;
   out.reserve(out.size() + kUserInfoBytes + 80 + rows);
   out.append(userInfoLine());
-  if (kind == kExchangeSpeedDial) {
-    appendSpeedDialRows(out);
-  } else if (kind == kExchangeExtensions) {
+  if (kind == ExchangeKind::SpeedDial) {
+    appendSpeedDialRows(out, form);
+  } else if (kind == ExchangeKind::Extensions) {
     appendExtensionRows(out);
   } else {
     appendTemplateRows(out);
   }
-  return true;
 }
 
-int writeExchangeFile(int kind) {
+OpResult writeExchangeFile(const std::string& path, ExchangeKind kind, SpeedDialForm form) {
   std::string body;
-  if (!appendExchangeFileText(kind, body)) return kExchangeBadKind;
-  const std::string path = exchangePath();
-  if (replaceFileAtomically(path, body)) return kExchangeDone;
-  if (exchangeDirectory[0] != '\0') {
+  appendExchangeFileText(kind, form, body);
+  if (replaceFileAtomically(path, body)) return OpResult::done();
+  const std::string directory = directoryOf(path);
+  if (!directory.empty()) {
     std::error_code ec;
-    std::filesystem::create_directories(exchangeDirectory, ec);
-    if (replaceFileAtomically(path, body)) return kExchangeDone;
+    std::filesystem::create_directories(directory, ec);
+    if (replaceFileAtomically(path, body)) return OpResult::done();
   }
-  return kExchangeCannotOpen;
+  return OpResult::failed(kExchangeCannotOpen);
 }
 
-int readExchangeFile(int kind) { return readExchangeFile(kind, nullptr); }
-
-int readExchangeFile(int kind, ExchangeReadSummary* summary) {
-  if (!isExchangeKind(kind)) return kExchangeBadKind;
-  std::FILE* file = std::fopen(exchangePath().c_str(), "rb");
-  if (!file) return kExchangeCannotOpen;
+OpResult readExchangeFile(const std::string& path, const ExchangeRead& read,
+                          ExchangeReadSummary* summary) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return OpResult::failed(kExchangeCannotOpen);
   char head[kUserInfoBytes];
   const std::size_t headBytes = std::fread(head, 1, sizeof head, file);
   if (headBytes > 0 && head[0] == '2') {
@@ -505,22 +496,21 @@ int readExchangeFile(int kind, ExchangeReadSummary* summary) {
   std::memset(body + bodyBytes, ' ', sizeof workLines - bodyBytes);
 
   ExchangeReadSummary found;
-  parseBody(kind, std::string_view(body, bodyBytes), found);
+  parseBody(read, std::string_view(body, bodyBytes), found);
   if (summary) *summary = found;
-  return kExchangeDone;
+  return OpResult::done();
 }
 
-int readExchangeText(int kind, std::string_view bytes, ExchangeReadSummary* summary) {
-  if (!isExchangeKind(kind)) return kExchangeBadKind;
+void readExchangeText(const ExchangeRead& read, std::string_view bytes,
+                      ExchangeReadSummary* summary) {
   if (!bytes.empty() && bytes.front() == '2') {
     const std::size_t headBytes = std::min<std::size_t>(kUserInfoBytes, bytes.size());
     takeUserInfoFields(bytes.substr(0, headBytes));
     bytes.remove_prefix(headBytes);
   }
   ExchangeReadSummary found;
-  parseBody(kind, bytes.substr(0, std::min(bytes.size(), sizeof workLines)), found);
+  parseBody(read, bytes.substr(0, std::min(bytes.size(), sizeof workLines)), found);
   if (summary) *summary = found;
-  return kExchangeDone;
 }
 
 bool exchangeBodyRefused(const ExchangeReadSummary& summary) {

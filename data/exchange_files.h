@@ -3,11 +3,9 @@
 // that turn a downloaded XML element back into exchange-file text in data/element_converters.h,
 // the format constants in data/exchange_format.h.
 //
-// Paths. writeExchangeFile and readExchangeFile work on exchangeDirectory + exchangeFileName
-// (data/process_state.h), which the caller sets before each call; the directory ends with '/'
-// (or is empty for the current directory). The form of the speed-dial file follows sysTanfMode
-// (1: 10 columns); speedDialPass tells the speed-dial parser that the file came from the main
-// unit rather than from a user's file.
+// Every operation is given what it works on: the path, the kind of table and, for the speed
+// dial, the form (7 or 10 columns) and where the file came from (the main unit's speed-dial file
+// is read by the main unit's rules). Nothing here reads or sets a process-wide path or form.
 //
 // Tables. The readers touch the tables only through the table operations of
 // data/phonebook_tables.h (setSpeedDialEntry, setExtensionEntry, setTemplateMessage) and read
@@ -17,22 +15,22 @@
 // file as it was.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "base/op_result.h"
 #include "data/exchange_format.h"
 
-// Writes the exchange file of `kind` (1 speed dial, 2 extension directory, 4 templates) from the
-// tables: the user-information line, the column header and the rows. When the file cannot be
-// created the directory is created and the write tried once more. Returns 0 when written,
-// 30 when the file cannot be created or written (the previous file is then untouched),
-// kExchangeBadKind (nothing done) for any other kind.
-int writeExchangeFile(int kind);
+// Writes the exchange file of `kind` at `path` from the tables: the user-information line, the
+// column header and the rows; a speed-dial file in `form`. When the file cannot be created the
+// directory is created and the write tried once more. Fails with code 30 (kExchangeCannotOpen)
+// when the file cannot be created or written; the previous file is then untouched. The result
+// carries no message: each caller tells the user in its own words.
+OpResult writeExchangeFile(const std::string& path, ExchangeKind kind, SpeedDialForm form);
 
 // Appends to `out` the bytes writeExchangeFile writes for `kind` (the same user-information
-// line, header and rows). False, with nothing appended, for a kind other than 1, 2 or 4.
-bool appendExchangeFileText(int kind, std::string& out);
+// line, header and rows).
+void appendExchangeFileText(ExchangeKind kind, SpeedDialForm form, std::string& out);
 
 // What a read found in the file body, for callers that tell the user about a file that is not
 // of its kind.
@@ -43,20 +41,27 @@ struct ExchangeReadSummary {
   int rowsStored = 0;             // rows the table operations accepted
 };
 
-// Reads the exchange file of `kind` into the tables. A first byte '2' marks a user-information
+// How an exchange file is read: its kind and, for the speed dial, its form and its source.
+struct ExchangeRead {
+  ExchangeKind kind;
+  SpeedDialForm form = SpeedDialForm::TenColumns;
+  RowSource source = RowSource::UserFile;
+};
+
+// Reads the exchange file at `path` into the tables. A first byte '2' marks a user-information
 // line, whose six fields are taken into userInfoHeader; otherwise the body starts at byte 0.
 // At most 10000 x 192 body bytes are read. A body whose column header is that of another kind
-// of data (a file of extensions read as speed dial, ...) is not parsed at all. Returns 0 when the file was read (whether or not any
-// row was loaded), 30 when it cannot be opened (nothing changes), kExchangeBadKind for a kind
-// other than 1, 2 or 4. `summary`, when given, says what the body held.
-int readExchangeFile(int kind);
-int readExchangeFile(int kind, ExchangeReadSummary* summary);
+// of data (a file of extensions read as speed dial, ...) is not parsed at all. Done when the
+// file was read (whether or not any row was loaded); code 30 when it cannot be opened (nothing
+// changes). `summary`, when given, says what the body held.
+OpResult readExchangeFile(const std::string& path, const ExchangeRead& read,
+                          ExchangeReadSummary* summary = nullptr);
 
 // Reads exchange-file bytes held in memory into the tables exactly as readExchangeFile reads a
 // file holding them (user-information line, at most 10000 x 192 body bytes, the kind's parser),
-// without a file and without copying the bytes. Returns 0, or kExchangeBadKind for a kind other
-// than 1, 2 or 4.
-int readExchangeText(int kind, std::string_view bytes, ExchangeReadSummary* summary = nullptr);
+// without a file and without copying the bytes.
+void readExchangeText(const ExchangeRead& read, std::string_view bytes,
+                      ExchangeReadSummary* summary = nullptr);
 
 // True when a body whose read produced `summary` is not a file of its kind: it carried another
 // kind's column header, or nothing was stored and either the column header was not the kind's

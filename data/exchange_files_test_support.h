@@ -22,11 +22,11 @@ class ExchangeFilesTest : public ::testing::Test {
   }
   void TearDown() override { setLocalTimeForTesting(std::nullopt); }
 
-  // Writes `bytes` as dir/name and reads it as exchange file `kind`.
-  int readBody(int kind, std::string_view bytes, ExchangeReadSummary* summary = nullptr) {
+  // Writes `bytes` as dir/in.txt and reads it as exchange file `kind` in the fixture's form
+  // and source; gives the result code.
+  int readBody(ExchangeKind kind, std::string_view bytes, ExchangeReadSummary* summary = nullptr) {
     writeFile(dir.file("in.txt"), bytes);
-    ExchangePath at(dir.path(), "in.txt");
-    return readExchangeFile(kind, summary);
+    return readExchangeFile(dir.file("in.txt"), {kind, form, source}, summary).code;
   }
 
   // A speed-dial exchange file without user-information line: the header and `rows`, each row
@@ -56,13 +56,15 @@ class ExchangeFilesTest : public ::testing::Test {
     return f;
   }
 
-  std::string writeAndRead(int kind, const std::string& name) {
-    ExchangePath at(dir.path(), name);
-    EXPECT_EQ(writeExchangeFile(kind), 0);
+  // Writes exchange file `kind` in the fixture's form as dir/name and gives its bytes.
+  std::string writeAndRead(ExchangeKind kind, const std::string& name) {
+    EXPECT_TRUE(writeExchangeFile(dir.file(name), kind, form).ok());
     return readFile(dir.file(name));
   }
 
   TempDir dir;
+  SpeedDialForm form = SpeedDialForm::SevenColumns;
+  RowSource source = RowSource::UserFile;
 };
 
 inline std::string speedDialMiddle(int from, int to, bool tenColumns, std::string_view end) {

@@ -16,38 +16,40 @@ bool hasExtension(const std::string& path, std::string_view extension) {
   return lowerAscii(extensionOf(path)) == extension;
 }
 
-int exchangeKindOf(int kind) { return kind == 3 ? kExchangeTemplates : kind; }
-
-void setSpeedDialFormFor(const std::string& path, int kind, bool csv) {
-  if (kind == 1) sysTanfMode = (csv || hasExtension(path, ".zud8")) ? 1 : 0;
+// A speed-dial file's form follows its name: ".csv" and ".zud8" hold 10 columns, any other name
+// 7. The form found is also the link's until the next file or transfer says otherwise.
+SpeedDialForm speedDialFormFor(const std::string& path, ExchangeKind kind, bool csv) {
+  if (kind != ExchangeKind::SpeedDial) return speedDialFormOf(sysTanfMode);
+  sysTanfMode = (csv || hasExtension(path, ".zud8")) ? 1 : 0;
+  return speedDialFormOf(sysTanfMode);
 }
 
-std::string_view elementFor(int kind) {
-  if (kind == 1) return sysTanfMode ? kSysTanfElement : kSysTanElement;
-  return kind == 2 ? kNaisenElement : kTemplateElement;
+std::string_view elementFor(ExchangeKind kind, SpeedDialForm form) {
+  if (kind == ExchangeKind::SpeedDial) {
+    return form == SpeedDialForm::TenColumns ? kSysTanfElement : kSysTanElement;
+  }
+  return kind == ExchangeKind::Extensions ? kNaisenElement : kTemplateElement;
 }
 
-TaggedRows rowsFor(int kind) {
-  if (kind == 1) return TaggedRows::SpeedDial;
-  return kind == 2 ? TaggedRows::Extensions : TaggedRows::Templates;
+TaggedRows rowsFor(ExchangeKind kind) {
+  if (kind == ExchangeKind::SpeedDial) return TaggedRows::SpeedDial;
+  return kind == ExchangeKind::Extensions ? TaggedRows::Extensions : TaggedRows::Templates;
 }
 
-PhonebookFileResult resultOfRead(int result, const ExchangeReadSummary& summary) {
-  if (result == kExchangeCannotOpen) return PhonebookFileResult::NoFile;
+PhonebookFileResult resultOfRead(const ExchangeReadSummary& summary) {
   tablesEdited = 1;
-  if (result != kExchangeDone || exchangeBodyRefused(summary)) return PhonebookFileResult::DataError;
-  return PhonebookFileResult::Done;
+  return exchangeBodyRefused(summary) ? PhonebookFileResult::DataError : PhonebookFileResult::Done;
 }
 
-PhonebookFileResult readIntoTables(int kind) {
+PhonebookFileResult loadCsvFile(const std::string& path, const ExchangeRead& read) {
   ExchangeReadSummary summary;
-  const int result = readExchangeFile(exchangeKindOf(kind), &summary);
-  return resultOfRead(result, summary);
+  if (!readExchangeFile(path, read, &summary).ok()) return PhonebookFileResult::NoFile;
+  return resultOfRead(summary);
 }
 
 // The head of the file gives the user-information text; the rows of the kind's element follow
 // it as exchange-file text, which is read into the tables as the exchange file would be.
-PhonebookFileResult loadTaggedFile(const std::string& path, int kind) {
+PhonebookFileResult loadTaggedFile(const std::string& path, const ExchangeRead& read) {
   TextFileReader reader;
   if (!reader.open(path)) return PhonebookFileResult::NoFile;
   std::string text;
@@ -55,16 +57,18 @@ PhonebookFileResult loadTaggedFile(const std::string& path, int kind) {
       reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, text);
   if (head != TaggedHeaderResult::Found) return PhonebookFileResult::DataError;
   takeUserInfoFields(text);
-  if (!convertTaggedRows(path, elementFor(kind), rowsFor(kind), text)) return PhonebookFileResult::NoFile;
+  if (!convertTaggedRows(path, elementFor(read.kind, read.form), rowsFor(read.kind), text)) {
+    return PhonebookFileResult::NoFile;
+  }
   ExchangeReadSummary summary;
-  const int result = readExchangeText(exchangeKindOf(kind), text, &summary);
-  return resultOfRead(result, summary);
+  readExchangeText(read, text, &summary);
+  return resultOfRead(summary);
 }
 
 // The exchange-file text of the kind becomes the tagged file, which replaces the target.
-PhonebookFileResult saveTaggedFile(const std::string& path, int kind) {
+PhonebookFileResult saveTaggedFile(const std::string& path, ExchangeKind kind, SpeedDialForm form) {
   std::string exchange;
-  if (!appendExchangeFileText(exchangeKindOf(kind), exchange)) return PhonebookFileResult::SaveError;
+  appendExchangeFileText(kind, form, exchange);
   std::string tagged;
   appendTaggedFile(rowsFor(kind), exchange, tagged);
   return replaceFileAtomically(path, tagged) ? PhonebookFileResult::Done : PhonebookFileResult::SaveError;
@@ -74,39 +78,23 @@ PhonebookFileResult saveTaggedFile(const std::string& path, int kind) {
 
 bool isCsvFileName(const std::string& path) { return hasExtension(path, ".csv"); }
 
-std::uint64_t phonebookSaveSpaceNeeded(int kind) {
-  if (kind == 1) return 12000;
-  if (kind == 2) return (memoryMode & 3) == 2 ? 2000 : 4000;
+std::uint64_t phonebookSaveSpaceNeeded(ExchangeKind kind) {
+  if (kind == ExchangeKind::SpeedDial) return 12000;
+  if (kind == ExchangeKind::Extensions) return isMemoryCount990() ? 2000 : 4000;
   return 20000000;
 }
 
-PhonebookFileResult loadPhonebookData(const std::string& path, int kind) {
-  if (kind < 1 || kind > 3) return PhonebookFileResult::DataError;
+PhonebookFileResult loadPhonebookData(const std::string& path, ExchangeKind kind) {
   const bool csv = isCsvFileName(path);
   clearUserInfoFields();
-  setSpeedDialFormFor(path, kind, csv);
-  PhonebookFileResult result;
-  if (csv) {
-    pointExchangePathAt(path);
-    result = readIntoTables(kind);
-  } else {
-    result = loadTaggedFile(path, kind);
-  }
-  pointExchangePathAt(path);
-  return result;
+  const ExchangeRead read{kind, speedDialFormFor(path, kind, csv), RowSource::UserFile};
+  return csv ? loadCsvFile(path, read) : loadTaggedFile(path, read);
 }
 
-PhonebookFileResult savePhonebookData(const std::string& path, int kind) {
-  if (kind < 1 || kind > 3) return PhonebookFileResult::SaveError;
+PhonebookFileResult savePhonebookData(const std::string& path, ExchangeKind kind) {
   const bool csv = isCsvFileName(path);
-  setSpeedDialFormFor(path, kind, csv);
-  PhonebookFileResult result = PhonebookFileResult::Done;
-  if (csv) {
-    pointExchangePathAt(path);
-    if (writeExchangeFile(exchangeKindOf(kind)) != kExchangeDone) result = PhonebookFileResult::SaveError;
-  } else {
-    result = saveTaggedFile(path, kind);
-  }
-  pointExchangePathAt(path);
-  return result;
+  const SpeedDialForm form = speedDialFormFor(path, kind, csv);
+  if (!csv) return saveTaggedFile(path, kind, form);
+  return writeExchangeFile(path, kind, form).ok() ? PhonebookFileResult::Done
+                                                  : PhonebookFileResult::SaveError;
 }

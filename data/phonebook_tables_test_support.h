@@ -40,25 +40,6 @@ inline std::string fixture(const std::string& name) {
   return readFile(std::string(ZU_SOURCE_DIR) + "/data/testdata/" + name);
 }
 
-// Points exchangeDirectory / exchangeFileName at dir/name for as long as the object lives.
-class ExchangePath {
- public:
-  ExchangePath(const std::string& dir, const std::string& name) : m_dir(dir + "/"), m_name(name) {
-    exchangeDirectory = m_dir.c_str();
-    exchangeFileName = m_name.c_str();
-  }
-  ~ExchangePath() {
-    exchangeDirectory = "";
-    exchangeFileName = "";
-  }
-  ExchangePath(const ExchangePath&) = delete;
-  ExchangePath& operator=(const ExchangePath&) = delete;
-
- private:
-  std::string m_dir;
-  std::string m_name;
-};
-
 constexpr LocalTime kFixtureTime{2024, 3, 5, 9, 7, 0};
 
 inline void setUserFields() {

@@ -103,9 +103,10 @@ bool ExchangeFileRows::next(std::string_view& row) {
 // ---- upload blocks ------------------------------------------------------------------------
 
 int makeSpeedDialBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                        const std::string& firstBlockPath, int form) {
-  const std::string element(form == 1 ? kSysTanfElement : kSysTanElement);
-  const std::string_view prefix = form == 1 ? kSysTanfBlockPrefix : kSysTanBlockPrefix;
+                        const std::string& firstBlockPath, SpeedDialForm form) {
+  const bool tenColumns = form == SpeedDialForm::TenColumns;
+  const std::string element(tenColumns ? kSysTanfElement : kSysTanElement);
+  const std::string_view prefix = tenColumns ? kSysTanfBlockPrefix : kSysTanBlockPrefix;
   const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
   const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
   ExchangeFileRows rows(exchange);

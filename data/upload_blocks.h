@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/table_kinds.h"
+
 // The rows of an exchange or local text file after its user-information line (192 bytes) and
 // its column-header line (up to and including its LF), each without its line end; lines that do
 // not begin with a digit are left out. The FILE* form reads the whole file from its start when
@@ -36,10 +38,10 @@ class ExchangeFileRows {
 // `firstBlockPath` under its own name. Return 1 when every block was written, 0 when a
 // following block could not be created or written.
 //
-// makeSpeedDialBlocks: form 1 = the 10-column family ("systanf", "sys-tanf0000.txt" ...), else
-// "systan"; 500 rows a block. The last block ends in "</root>" with no line end.
+// makeSpeedDialBlocks: the 10-column form is "systanf" ("sys-tanf0000.txt" ...), the 7-column
+// form "systan"; 500 rows a block. The last block ends in "</root>" with no line end.
 int makeSpeedDialBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                        const std::string& firstBlockPath, int form);
+                        const std::string& firstBlockPath, SpeedDialForm form);
 // "naisen101.txt" (rows 1-51), "naisen151.txt", "naisen241.txt", "naisen335.txt",
 // "naisen429.txt" (rows 202 to the end).
 int makeExtensionBlocks(std::FILE* exchange, std::FILE* firstBlock,

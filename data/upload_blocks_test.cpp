@@ -30,10 +30,10 @@ class BlockTest : public ExchangeFilesTest {
 
 TEST_F(BlockTest, SpeedDialBlocksOfTenColumnsAreTwentyFilesOf500Rows) {
   fillFixtureTables();
-  sysTanfMode = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
+  form = SpeedDialForm::TenColumns;
+  writeAndRead(ExchangeKind::SpeedDial, "sys-tanf.txt");
   ASSERT_EQ(makeBlocks("sys-tanf.txt", "sys-tanf0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 1); }),
+                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, SpeedDialForm::TenColumns); }),
             1);
   for (int i = 0; i < 20; ++i) {
     char name[32];
@@ -52,10 +52,10 @@ TEST_F(BlockTest, SpeedDialBlocksOfTenColumnsAreTwentyFilesOf500Rows) {
 
 TEST_F(BlockTest, SpeedDialBlocksOfSevenColumnsUseTheSysTanNames) {
   fillFixtureTables();
-  sysTanfMode = 0;
-  writeAndRead(kExchangeSpeedDial, "sys-tan.txt");
+  form = SpeedDialForm::SevenColumns;
+  writeAndRead(ExchangeKind::SpeedDial, "sys-tan.txt");
   ASSERT_EQ(makeBlocks("sys-tan.txt", "sys-tan0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 0); }),
+                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, SpeedDialForm::SevenColumns); }),
             1);
   EXPECT_EQ(readFile(dir.file("sys-tan0000.txt")), fixture("block_sys-tan0000.head") +
                                                       speedDialMiddle(10, 490, false, ",\n\n") +
@@ -66,7 +66,7 @@ TEST_F(BlockTest, SpeedDialBlocksOfSevenColumnsUseTheSysTanNames) {
 
 TEST_F(BlockTest, ExtensionBlocksSplitAfterRows51_101_151_201) {
   fillFixtureTables();
-  writeAndRead(kExchangeExtensions, "naisen.txt");
+  writeAndRead(ExchangeKind::Extensions, "naisen.txt");
   ASSERT_EQ(makeBlocks("naisen.txt", "naisen101.txt", makeExtensionBlocks), 1);
   for (const char* name : {"naisen101.txt", "naisen151.txt", "naisen241.txt", "naisen335.txt", "naisen429.txt"})
     EXPECT_EQ(readFile(dir.file(name)), fixture(std::string("block_") + name)) << name;
@@ -74,7 +74,7 @@ TEST_F(BlockTest, ExtensionBlocksSplitAfterRows51_101_151_201) {
 
 TEST_F(BlockTest, TemplateBlockReplacesCommasAndEndsRowsWithCr) {
   fillFixtureTables();
-  writeAndRead(kExchangeTemplates, "usertkbntmp.txt");
+  writeAndRead(ExchangeKind::Templates, "usertkbntmp.txt");
   ASSERT_EQ(makeBlocks("usertkbntmp.txt", "usertkbn.txt", makeTemplateBlock), 1);
   EXPECT_EQ(readFile(dir.file("usertkbn.txt")), fixture("block_usertkbn.txt"));
 }
@@ -102,11 +102,11 @@ TEST_F(BlockTest, RestrictionBlocksHold1000RowsWithTheirEntryNumbersIntact) {
 }
 
 TEST_F(BlockTest, BlockThatCannotBeCreatedIsReported) {
-  sysTanfMode = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
+  form = SpeedDialForm::TenColumns;
+  writeAndRead(ExchangeKind::SpeedDial, "sys-tanf.txt");
   std::filesystem::create_directory(dir.file("sys-tanf0500.txt"));
   EXPECT_EQ(makeBlocks("sys-tanf.txt", "sys-tanf0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 1); }),
+                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, SpeedDialForm::TenColumns); }),
             0);
 }
 

@@ -4,7 +4,6 @@
 
 #include "base/fixed_field.h"
 #include "data/extension_directory.h"
-#include "data/process_state.h"
 #include "data/speed_dial.h"
 #include "data/table_text.h"
 
@@ -30,7 +29,7 @@ void putStoredText(char* line, int column, const char* field, std::size_t width,
 
 // The line of entry n as getSpeedDialEntry gives it, rendered from the stored entry, or from
 // the empty form when e is null.
-void renderSpeedDialLine(char* line, int n, const SpeedDialEntry* e) {
+void renderSpeedDialLine(char* line, int n, const SpeedDialEntry* e, SpeedDialForm form) {
   static constexpr SpeedDialEntry kEmpty{};
   if (e == nullptr) e = &kEmpty;
   putDigits(line, 0, 4, static_cast<unsigned>(n));
@@ -49,7 +48,7 @@ void renderSpeedDialLine(char* line, int n, const SpeedDialEntry* e) {
   putStoredText(line, 70, e->use, 3, "0");
   putStoredText(line, 74, e->speedDialGroup, 2, "01");
   line[77] = static_cast<char>('0' + (e->lineGroup <= 9 ? e->lineGroup : 0));
-  if (sysTanfMode) {
+  if (form == SpeedDialForm::TenColumns) {
     line[78] = static_cast<char>('0' + (e->displayMode <= 3 ? e->displayMode : 0));
     // Template items have three digits; a larger stored value keeps to its own columns.
     putDigits(line, 79, 3, e->template1);
@@ -94,7 +93,7 @@ const ExtensionLinePositions kExtensionLinePositions;
 
 // ---- work lines ---------------------------------------------------------------------------
 
-void fillSpeedDialLines(int first) {
+void fillSpeedDialLines(int first, SpeedDialForm form) {
   if (first < 0) first = 0;
   if (first > kWorkLines) first = kWorkLines;
   std::memset(workLines.lines, ' ', static_cast<std::size_t>(first) * kWorkLineWidth);
@@ -103,7 +102,7 @@ void fillSpeedDialLines(int first) {
   for (int n = first; n < kSpeedDialEntries; ++n) {
     char* line = workLines.lines[n];
     std::memset(line, ' ', kWorkLineWidth);
-    renderSpeedDialLine(line, n, n < capacity ? &phonebookImage.speedDial[n] : nullptr);
+    renderSpeedDialLine(line, n, n < capacity ? &phonebookImage.speedDial[n] : nullptr, form);
   }
 }
 

@@ -30,7 +30,7 @@ TEST_F(PhonebookTablesTest, SpeedDialLinesColumns) {
   f.template1 = 7;
   f.template2 = 120;
   setSpeedDialEntry(12, f);
-  fillSpeedDialLines(0);
+  fillSpeedDialLines(0, SpeedDialForm::SevenColumns);
   const std::string expected7 = std::string("00120312345678") + '\0' +
                                 std::string(13, ' ') + "NAME" + '\0' + std::string(16, ' ') +
                                 "READ" + '\0' + std::string(16, ' ') + "2" + '\0' + "  05" +
@@ -40,12 +40,11 @@ TEST_F(PhonebookTablesTest, SpeedDialLinesColumns) {
   EXPECT_EQ(std::string("0005") + '\0', line(5, 0, 5));
   EXPECT_EQ(std::string("0") + '\0' + "  01" + '\0' + "0", line(5, 70, 8));
 
-  sysTanfMode = 1;
-  fillSpeedDialLines(0);
+  fillSpeedDialLines(0, SpeedDialForm::TenColumns);
   EXPECT_EQ("3007120", line(12, 78, 7));
   EXPECT_EQ("0000000", line(5, 78, 7));
   phonebookImage.speedDial[12].displayMode = 9;
-  fillSpeedDialLines(0);
+  fillSpeedDialLines(0, SpeedDialForm::TenColumns);
   EXPECT_EQ('0', workLines.lines[12][78]);
 }
 
@@ -66,8 +65,7 @@ TEST_F(PhonebookTablesTest, SpeedDialLinesShowWhatTheGetterGives) {
     for (const int tanf : {0, 1}) {
       for (const int first : {0, 3, 9999}) {
         memoryMode = static_cast<std::uint8_t>(mode);
-        sysTanfMode = tanf;
-        fillSpeedDialLines(first);
+        fillSpeedDialLines(first, speedDialFormOf(tanf));
         for (int n = 0; n < kWorkLines; ++n) {
           std::string expected(kWorkLineWidth, ' ');
           if (n >= first) {

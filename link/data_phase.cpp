@@ -319,24 +319,24 @@ bool CTCPFileTransfer::ConvertFetchedDocument(const std::string& documentPath) {
     std::vector<Target> targets;
     if (name == kCallHistoryName) {
         targets.push_back({"naityaklog.txt", "naityaklog", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 1); }});
+                           [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, RowSource::MainUnit, HistoryKind::Internal); }});
         targets.push_back({"gaityaklog.txt", "gaityaklog", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 0); }});
+                           [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, RowSource::MainUnit, HistoryKind::External); }});
     } else if (name == kRestrictionName) {
         targets.push_back({name, "m018", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertRestrictionElement(e, f, 0); }});
+                           [](const CXMLElementList& e, std::FILE* f) { convertRestrictionElement(e, f, RowSource::MainUnit); }});
     } else if (name == kTemplateName) {
         targets.push_back({name, "m046", true,
-                           [](const CXMLElementList& e, std::FILE* f) { convertTemplateElement(e, f, 0); }});
+                           [](const CXMLElementList& e, std::FILE* f) { convertTemplateElement(e, f, RowSource::MainUnit); }});
     } else if (name == kSpeedDialName) {
         targets.push_back({name, "systan", false,
-                           [](const CXMLElementList& e, std::FILE* f) { convertSpeedDialElement(e, f, 0); }});
+                           [](const CXMLElementList& e, std::FILE* f) { convertSpeedDialElement(e, f, RowSource::MainUnit, speedDialFormOf(sysTanfMode)); }});
     } else if (name == kExtensionName) {
         targets.push_back({name, "naisen", false,
-                           [](const CXMLElementList& e, std::FILE* f) { convertExtensionElement(e, f, 0); }});
+                           [](const CXMLElementList& e, std::FILE* f) { convertExtensionElement(e, f, RowSource::MainUnit); }});
     } else if (name == kSpeedDialTenColumnName) {
         targets.push_back({name, "systanf", false,
-                           [](const CXMLElementList& e, std::FILE* f) { convertSpeedDialElement(e, f, 0); }});
+                           [](const CXMLElementList& e, std::FILE* f) { convertSpeedDialElement(e, f, RowSource::MainUnit, speedDialFormOf(sysTanfMode)); }});
     } else {
         targets.push_back({name, nullptr, false, {}});
     }
@@ -385,7 +385,7 @@ void CTCPFileTransfer::PrepareSpeedDialFiles(int familyFlag) {
     for (int i = 0; i < 20; ++i) blocks.push_back(WorkPath(speedDialBlockName(i, tenColumn)));
     prepareBlocks(WorkPath(tenColumn ? kSpeedDialTenColumnName : kSpeedDialName), blocks,
                   [familyFlag](std::FILE* in, std::FILE* out, const std::string& path) {
-                      return makeSpeedDialBlocks(in, out, path, familyFlag);
+                      return makeSpeedDialBlocks(in, out, path, speedDialFormOf(familyFlag));
                   });
 }
 

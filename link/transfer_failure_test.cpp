@@ -59,15 +59,9 @@ protected:
     // Work files an upload needs: speed-dial block 0 of the 10-column form and the restriction
     // blocks.
     void stageUploads() {
-        dirText_ = workDir_ + "/";
-        exchangeDirectory = dirText_.c_str();
-        exchangeFileName = "sys-tanf.txt";
-        sysTanfMode = 1;
-        ASSERT_EQ(writeExchangeFile(1), 0);
+        ASSERT_TRUE(writeExchangeFile(workDir_ + "/sys-tanf.txt", ExchangeKind::SpeedDial, SpeedDialForm::TenColumns).ok());
         transfer_.PrepareSpeedDialFiles(1);
-        sysTanfMode = 0;
-        exchangeFileName = "sys-tan.txt";
-        ASSERT_EQ(writeExchangeFile(1), 0);
+        ASSERT_TRUE(writeExchangeFile(workDir_ + "/sys-tan.txt", ExchangeKind::SpeedDial, SpeedDialForm::SevenColumns).ok());
         transfer_.PrepareSpeedDialFiles(0);
         std::string staged(190, ' ');
         staged += "\r\n";
@@ -115,7 +109,6 @@ protected:
         return out;
     }
 
-    std::string dirText_;
     bool expectSession_ = true;
     std::chrono::steady_clock::duration elapsed_{};
 };
