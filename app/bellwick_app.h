@@ -46,7 +46,7 @@ class CBellwickApp {
 CBellwickApp& theApp();
 
 // The current directory as startDirectory holds it: the directory itself when it has at most
-// 260 bytes, else "." (the same directory, named relatively, since the program never changes its
+// kMaxPathBytes (260) bytes, else "." (the same directory, named relatively, since the program never changes its
 // current directory).
 void storeStartDirectory();
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-char startDirectory[261];
+char startDirectory[kMaxPathBytes + 1];
 std::uint8_t memoryMode = 1;
 std::int32_t duplicateCheck = 1;
 std::int32_t tablesEdited;

@@ -11,11 +11,12 @@
 #include <optional>
 #include <string>
 
+#include "base/platform.h"
 #include "data/table_kinds.h"
 
 // The current directory at start-up, without a trailing slash. Written by the application at
 // start-up; read by the application for its working folders.
-extern char startDirectory[261];
+extern char startDirectory[kMaxPathBytes + 1];
 // System speed-dial memory count: 1 = 600 memories, 2 = 990 memories (low two bits compared).
 // Written by the start-up defaults (and by whoever learns the main unit's count); read by the
 // tables, the exchange files and the save-space check.

@@ -5,10 +5,10 @@
 #include <pugixml.hpp>
 
 #include "base/ascii_text.h"
+#include "base/platform.h"
 
 namespace {
 
-constexpr std::size_t kMaxPathBytes = 260;
 
 // Calls visit(node) for every descendant of root in document order, without recursion, so a
 // deeply nested hostile document cannot exhaust the stack.
