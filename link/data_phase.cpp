@@ -28,7 +28,6 @@
 namespace {
 
 constexpr int kLineSize = 1024;
-constexpr std::size_t kPathLimit = 260;
 constexpr std::int64_t kWholeRange = 2147483647;
 
 void removeFirst(std::list<std::string>& queue, const std::string& name) {
@@ -74,9 +73,9 @@ void CTCPFileTransfer::AdjustQueueForFirmware(int download) {
 bool CTCPFileTransfer::WriteFileList(int download) {
     if (m_queue.empty()) return true;
     const std::string path = MakeTempName();
-    if (path.empty() || path.size() > kPathLimit) return false;
+    if (path.empty() || path.size() > kMaxPathBytes) return false;
     std::memset(m_fileListFile, 0, sizeof m_fileListFile);
-    std::strncpy(m_fileListFile, path.c_str(), kPathLimit);
+    std::strncpy(m_fileListFile, path.c_str(), kMaxPathBytes);
 
     const std::string& address = download ? m_host : m_localAddress;
     std::string text = "<root>\n<UD-TYPE>";
@@ -214,9 +213,9 @@ bool CTCPFileTransfer::ServeRequest(int /*download*/) {
         // A copy of every served data file but the two whole phonebook files is kept in the Zu
         // folder until the next run.
         const std::string copy = MakeTempName();
-        if (copy.empty() || copy.size() > kPathLimit) return Refuse(403);
+        if (copy.empty() || copy.size() > kMaxPathBytes) return Refuse(403);
         std::memset(m_receivedFile, 0, sizeof m_receivedFile);
-        std::strncpy(m_receivedFile, copy.c_str(), kPathLimit);
+        std::strncpy(m_receivedFile, copy.c_str(), kMaxPathBytes);
         if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
             return Refuse(403);
     }
@@ -280,9 +279,9 @@ bool CTCPFileTransfer::FetchFile() {
     }
 
     const std::string documentPath = MakeTempName();
-    if (documentPath.empty() || documentPath.size() > kPathLimit) return false;
+    if (documentPath.empty() || documentPath.size() > kMaxPathBytes) return false;
     std::memset(m_receivedFile, 0, sizeof m_receivedFile);
-    std::strncpy(m_receivedFile, documentPath.c_str(), kPathLimit);
+    std::strncpy(m_receivedFile, documentPath.c_str(), kMaxPathBytes);
     std::FILE* file = std::fopen(m_receivedFile, "wb");
     if (file == nullptr) return false;
 

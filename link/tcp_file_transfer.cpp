@@ -26,16 +26,15 @@ namespace {
 
 constexpr std::string_view kErrorCaption = "エラー";
 constexpr int kLineSize = 1024;
-constexpr std::size_t kPathLimit = 260;
 // A head (header lines) beyond this size is no real one: the exchange fails.
 constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 // The connection answer read line by line (no Content-Length) is a few hundred bytes; a body
 // that grows beyond this fails the exchange.
 constexpr std::size_t kMaxAnswerLineBody = 256 * 1024;
 
-void copyPath(char (&out)[261], const std::string& path) {
+void copyPath(char (&out)[kMaxPathBytes + 1], const std::string& path) {
     std::memset(out, 0, sizeof out);
-    std::strncpy(out, path.c_str(), kPathLimit);
+    std::strncpy(out, path.c_str(), kMaxPathBytes);
 }
 
 }  // namespace
@@ -75,10 +74,10 @@ std::string CTCPFileTransfer::MakeTempName() {
     // A folder path cut to the limit would name another folder: a name that cannot be held
     // is no name at all.
     const std::string dir = WorkPath("Zu");
-    if (dir.size() > kPathLimit) return {};
+    if (dir.size() > kMaxPathBytes) return {};
     ::mkdir(dir.c_str(), 0777);
     std::string name = createUniqueTempFile(dir);
-    if (name.size() > kPathLimit) {
+    if (name.size() > kMaxPathBytes) {
         std::remove(name.c_str());
         return {};
     }
@@ -320,7 +319,7 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
     std::string answerPath = MakeTempName();
     if (endsWithIgnoringCase(answerPath, ".tmp")) answerPath.replace(answerPath.size() - 4, 4, ".xml");
     std::FILE* file = nullptr;
-    if (!answerPath.empty() && answerPath.size() <= kPathLimit) {
+    if (!answerPath.empty() && answerPath.size() <= kMaxPathBytes) {
         copyPath(m_answerFile, answerPath);
         file = std::fopen(m_answerFile, "wb");
     }

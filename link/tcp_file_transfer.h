@@ -33,6 +33,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/platform.h"
 #include "ui/win_types.h"
 
 class TcpSocket;
@@ -131,9 +132,9 @@ protected:
     std::string m_host = "Localhost";
     std::int32_t m_port = 9000;
     std::int32_t m_listenPort = 9000;
-    char m_answerFile[261] = {};
-    char m_fileListFile[261] = {};
-    char m_receivedFile[261] = {};
+    char m_answerFile[kMaxPathBytes + 1] = {};
+    char m_fileListFile[kMaxPathBytes + 1] = {};
+    char m_receivedFile[kMaxPathBytes + 1] = {};
     std::unique_ptr<CHttpData> m_http;
     std::string m_fwText;
     std::string m_deviceType;
