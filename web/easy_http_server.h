@@ -29,6 +29,7 @@
 #include <string>
 #include <thread>
 
+#include "base/platform.h"
 #include "link/tcp_socket.h"
 #include "ui/win_types.h"
 
@@ -37,10 +38,10 @@ struct EasyHttpSettings {
   std::int32_t backlog = 2;
   std::uint16_t port = 80;
   std::int32_t maxBodySize = 2024000;
-  char documentRoot[260] = "./";
+  char documentRoot[kMaxPathBytes] = "./";
   char defaultPage[260] = "index.html";
-  char logFile[260] = "./http.log";  // carried along; the server writes no log
-  char serverName[260] = "EasyHttpServer/1.0";
+  char logFile[kMaxPathBytes] = "./http.log";  // carried along; the server writes no log
+  char serverName[kMaxPathBytes] = "EasyHttpServer/1.0";
   // Set by a worker once a form post was taken into the tables: the response then carries the
   // reload script. Only touched under tableLock().
   std::int32_t postCompleted = 0;
