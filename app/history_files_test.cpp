@@ -64,7 +64,7 @@ protected:
 };
 
 TEST_F(HistoryMenuFilesTest, LoadReplacesTheHistoryOfHistoryKind) {
-  historyKind = 1;
+  historyKind = HistoryKind::External;
   ExternalCallRecord old{};
   old.recordNumber = 9;
   storeExternalCallRecord(8, old);
@@ -99,7 +99,7 @@ TEST_F(HistoryMenuFilesTest, MissingFileIsReportedAndTheDialogComesBack) {
 }
 
 TEST_F(HistoryMenuFilesTest, SaveWritesTheHistoryOfHistoryKind) {
-  historyKind = 0;
+  historyKind = HistoryKind::Internal;
   InternalCallRecord r{};
   r.recordNumber = 1;
   storeInternalCallRecord(0, r);

@@ -105,7 +105,7 @@ void load(ConvertKind kind) {
     case ConvertKind::Restrictions: loadRestrictionFile(nullptr); break;
     case ConvertKind::InternalHistory:
     case ConvertKind::ExternalHistory:
-      historyKind = kind == ConvertKind::InternalHistory ? 0 : 1;
+      historyKind = kind == ConvertKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
       loadHistoryFile(nullptr);
       break;
   }
@@ -125,7 +125,7 @@ void save(ConvertKind kind) {
     case ConvertKind::Restrictions: saveRestrictionFile(nullptr); break;
     case ConvertKind::InternalHistory:
     case ConvertKind::ExternalHistory:
-      historyKind = kind == ConvertKind::InternalHistory ? 0 : 1;
+      historyKind = kind == ConvertKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
       saveHistoryFile(nullptr);
       break;
   }

@@ -113,21 +113,21 @@ TEST_F(ConvertCommandTest, HistoriesGoFromCsvToCsv) {
   struct Case {
     const char* kind;
     const char* fixture;
-    int historyKind;
+    HistoryKind historyKind;
   };
-  for (const Case& c : {Case{"internal-history", "history_internal.csv", 0},
-                        Case{"external-history", "history_external.csv", 1}}) {
+  for (const Case& c : {Case{"internal-history", "history_internal.csv", HistoryKind::Internal},
+                        Case{"external-history", "history_external.csv", HistoryKind::External}}) {
     const std::string in = std::string(ZU_SOURCE_DIR) + "/data/testdata/" + c.fixture;
     writeFile(dir.file("in.csv"), readFile(in));
     convert({"in.csv", "out.csv", "--kind", c.kind});
     startUp();
     ASSERT_EQ(loadHistoryCsvFile(dir.file("in.csv"), c.historyKind), 0);
-    const std::string before = c.historyKind == 0
+    const std::string before = c.historyKind == HistoryKind::Internal
         ? std::string(reinterpret_cast<const char*>(internalHistory), sizeof internalHistory)
         : std::string(reinterpret_cast<const char*>(externalHistory), sizeof externalHistory);
     startUp();
     ASSERT_EQ(loadHistoryCsvFile(dir.file("out.csv"), c.historyKind), 0);
-    const std::string after = c.historyKind == 0
+    const std::string after = c.historyKind == HistoryKind::Internal
         ? std::string(reinterpret_cast<const char*>(internalHistory), sizeof internalHistory)
         : std::string(reinterpret_cast<const char*>(externalHistory), sizeof externalHistory);
     EXPECT_EQ(firstDifference(after, before), "") << c.kind;

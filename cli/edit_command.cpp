@@ -83,7 +83,7 @@ bool loadFile(EditKind kind, const EditFile& f) {
     }
     case EditKind::InternalHistory:
     case EditKind::ExternalHistory: {
-      const int r = loadHistoryCsvFile(f.path, kind == EditKind::InternalHistory ? 0 : 1);
+      const int r = loadHistoryCsvFile(f.path, kind == EditKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External);
       if (r != 0) fail("ファイルがありません。", f.path);
       return r == 0;
     }
@@ -166,8 +166,8 @@ int runEditCommand(int argc, char** argv) {
     d.click(IDOK);
   });
   if (duplicatesAllowed) duplicateCheck = 0;
-  if (kind == EditKind::InternalHistory) historyKind = 0;
-  if (kind == EditKind::ExternalHistory) historyKind = 1;
+  if (kind == EditKind::InternalHistory) historyKind = HistoryKind::Internal;
+  if (kind == EditKind::ExternalHistory) historyKind = HistoryKind::External;
 
   for (const EditFile& f : files) {
     // A phonebook or restriction file that does not exist yet starts empty and is written on
@@ -186,7 +186,7 @@ int runEditCommand(int argc, char** argv) {
   CEditorSession session(menu);
   session.SetPort(static_cast<std::uint16_t>(port));
   // The phonebook editor starts only from the phonebook menu's state.
-  if (menu == EditorMenu::Phonebook) historyKind = 0;
+  if (menu == EditorMenu::Phonebook) historyKind = HistoryKind::Internal;
   if (!session.OnEditInBrowser(nullptr, openBrowser)) return 1;
   std::printf("%s\n", session.Url().c_str());
   std::fflush(stdout);

@@ -6,7 +6,7 @@ char startDirectory[kMaxPathBytes + 1];
 std::uint8_t memoryMode = 1;
 std::int32_t duplicateCheck = 1;
 std::int32_t tablesEdited;
-std::int32_t historyKind;
+HistoryKind historyKind = HistoryKind::Internal;
 std::optional<ExchangeKind> fileKind;
 std::int32_t fileDirection;
 std::int32_t writeSelection[22];
@@ -22,7 +22,7 @@ void initProcessState() {
   memoryMode = 1;
   duplicateCheck = 1;
   tablesEdited = 0;
-  historyKind = 0;
+  historyKind = HistoryKind::Internal;
   fileKind.reset();
   fileDirection = 0;
   std::memset(writeSelection, 0, sizeof writeSelection);

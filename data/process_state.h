@@ -29,9 +29,9 @@ extern std::int32_t duplicateCheck;
 // 1 once any data was loaded from a local file or taken from a form post; never reset. Written
 // by the local-file loads and the editor; read by the exit confirmation.
 extern std::int32_t tablesEdited;
-// 0 = internal (extension) call history, 1 = external (outside-line) call history. Written by
-// the history menu and zuctl; read by the history files and the editor's page choice.
-extern std::int32_t historyKind;
+// The call history the history menu works on (internal at start-up). Written by the history
+// menu and zuctl; read by the history files and the editor's page choice.
+extern HistoryKind historyKind;
 // The kind of phonebook file chosen in the file-kind chooser; empty while none is. Written by
 // the chooser and zuctl convert; read by the phonebook file load and save.
 extern std::optional<ExchangeKind> fileKind;

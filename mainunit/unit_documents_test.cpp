@@ -159,8 +159,8 @@ TEST_F(UnitDocumentsTest, ToolReadsBothHistoriesFromOneDocument) {
                   [](const CXMLElementList& e, std::FILE* f, RowSource s) { convertHistoryElement(e, f, s, HistoryKind::Internal); }, true);
   convertDocument(document, "gaityaklog", "gaityaklog.txt",
                   [](const CXMLElementList& e, std::FILE* f, RowSource s) { convertHistoryElement(e, f, s, HistoryKind::External); }, true);
-  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "naityaklog.txt").string(), 0), 0);
-  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "gaityaklog.txt").string(), 1), 0);
+  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "naityaklog.txt").string(), HistoryKind::Internal), 0);
+  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "gaityaklog.txt").string(), HistoryKind::External), 0);
   auto joined = [](const std::vector<std::string>& fields) {
     std::string row;
     for (std::size_t i = 0; i < fields.size(); ++i) row += (i ? "," : "") + fields[i];

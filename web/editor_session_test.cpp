@@ -96,7 +96,7 @@ TEST_F(EditorSessionTest, StartPagesFollowTheMenu) {
   EXPECT_EQ(CEditorSession(EditorMenu::Phonebook).StartPage(), "hoshu.html");
   EXPECT_EQ(CEditorSession(EditorMenu::Restrictions).StartPage(), "hoshu_Regulation.html");
   EXPECT_EQ(CEditorSession(EditorMenu::CallHistory).StartPage(), "hoshu_icmhst_01.html");
-  historyKind = 1;
+  historyKind = HistoryKind::External;
   EXPECT_EQ(CEditorSession(EditorMenu::CallHistory).StartPage(), "hoshu_icmhst_02.html");
   // The phonebook menu's button does nothing while a history is selected.
   CEditorSession s(EditorMenu::Phonebook);
@@ -106,7 +106,7 @@ TEST_F(EditorSessionTest, StartPagesFollowTheMenu) {
 }
 
 TEST_F(EditorSessionTest, TheStartPageIsServedAtTheRoot) {
-  historyKind = 1;
+  historyKind = HistoryKind::External;
   CEditorSession s(EditorMenu::CallHistory);
   prepare(s);
   ASSERT_TRUE(s.OnEditInBrowser(nullptr, false));
