@@ -154,8 +154,8 @@ TEST_F(RestrictionMenuFilesTest, UnparsableFileIsADataErrorShownAfterTheRestore)
 }
 
 TEST_F(RestrictionMenuFilesTest, SaveAsksWithOverwritePromptAndWritesTheFile) {
-  storeRestrictionEntry(5, RestrictionEntry{0, "0120", 0}, FileLoad);
-  storeRestrictionEntry(9000, RestrictionEntry{0, "0120", 0}, FileLoad);
+  storeRestrictionEntry(5, RestrictionEntry{0, "0120", 0}, RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(9000, RestrictionEntry{0, "0120", 0}, RestrictionStoreMode::FileLoad);
   m_ui.answerFile(path("out.csv"));
   press(kSave);
   ASSERT_EQ(m_ui.fileDialogs().size(), 1u);
@@ -206,7 +206,7 @@ TEST_F(RestrictionMenuFilesTest, FailedSaveIsReportedAndTheControlsComeBack) {
 TEST_F(RestrictionMenuFilesTest, TaggedSaveAndLoadThroughTheMenuRestoreTheList) {
   for (int k = 0; k < kRestrictionEntries; k += 97)
     storeRestrictionEntry(k, RestrictionEntry{0, {'9', static_cast<char>('0' + k % 10), '1'}, 0},
-                          FileLoad);
+                          RestrictionStoreMode::FileLoad);
   normaliseRestrictions();
   RestrictionEntry before[kRestrictionEntries];
   std::memcpy(before, restrictionTable, sizeof before);

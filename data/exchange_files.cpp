@@ -216,7 +216,7 @@ void splitRow(std::string_view row, RowFields& out) {
 }
 
 // What the readers do with each byte of a field: drop it, keep it, or put a blank in its place.
-enum ByteRule : unsigned char { kDrop, kKeep, kBlank };
+enum class ByteRule : unsigned char { Drop, Keep, Blank };
 
 struct ByteRules {
   ByteRule rule[256];
@@ -225,7 +225,9 @@ struct ByteRules {
 // Dial characters stay, every other byte is dropped.
 constexpr ByteRules kDialRules = [] {
   ByteRules r{};
-  for (int c = 0; c < 256; ++c) r.rule[c] = isDialCharacter(static_cast<char>(c)) ? kKeep : kDrop;
+  for (int c = 0; c < 256; ++c) {
+    r.rule[c] = isDialCharacter(static_cast<char>(c)) ? ByteRule::Keep : ByteRule::Drop;
+  }
   return r;
 }();
 
@@ -235,9 +237,9 @@ constexpr ByteRules kReadingRules = [] {
   ByteRules r{};
   for (int c = 0; c < 256; ++c) {
     if (c == '"' || c == '\\' || c == '<' || c == '>') {
-      r.rule[c] = kBlank;
+      r.rule[c] = ByteRule::Blank;
     } else {
-      r.rule[c] = c >= 0x20 && c <= 0xDF ? kKeep : kDrop;
+      r.rule[c] = c >= 0x20 && c <= 0xDF ? ByteRule::Keep : ByteRule::Drop;
     }
   }
   return r;
@@ -250,8 +252,8 @@ void copyByRules(std::string_view s, char* dst, std::size_t maxBytes, const Byte
   for (std::size_t i = 0; i < s.size() && n < maxBytes; ++i) {
     const char c = s[i];
     const ByteRule rule = rules.rule[static_cast<unsigned char>(c)];
-    if (rule == kDrop) continue;
-    dst[n++] = rule == kKeep ? c : ' ';
+    if (rule == ByteRule::Drop) continue;
+    dst[n++] = rule == ByteRule::Keep ? c : ' ';
   }
 }
 

@@ -142,8 +142,8 @@ TEST_F(EditorSessionTest, CloseLeavesTheCopiesAloneWhenDuplicatesAreAllowed) {
 TEST_F(EditorSessionTest, RestrictionLaunchNormalises) {
   RestrictionEntry e{};
   std::strcpy(e.number, "0120");
-  storeRestrictionEntry(5, e, FileLoad);
-  storeRestrictionEntry(9000, e, FileLoad);
+  storeRestrictionEntry(5, e, RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(9000, e, RestrictionStoreMode::FileLoad);
   restrictionTable[5] = restrictionTable[9000];  // a duplicate as a direct write leaves it
   rebuildRestrictionIndex();
   CEditorSession s(EditorMenu::Restrictions);

@@ -278,7 +278,7 @@ void storeRestrictionValue(int k, const char* value) {
   char text[kValueBuffer];
   const std::size_t len = DecodeValue(value, text, sizeof text);
   copyCut(e.number, text, len, kRestrictionNumberLength);
-  storeRestrictionEntry(k, e, FormPost);
+  storeRestrictionEntry(k, e, RestrictionStoreMode::FormPost);
 }
 
 void storeTemplateValue(int item, const char* value) {
