@@ -68,6 +68,46 @@ std::string commasToAt(std::string_view row) {
   return out;
 }
 
+// The blocks of an upload cut by row count: each row followed by "," LF LF, `rowsPerBlock` rows
+// to a block, at most `blockCount` blocks; a block after the first is named `prefix` and the
+// number of its first row ("0500.txt" ...). Restriction rows carry '@' for ','.
+struct NumberedBlocks {
+  std::string_view element;
+  std::string_view prefix;
+  int rowsPerBlock;
+  int blockCount;
+  bool commasAsAt;
+};
+
+int makeNumberedBlocks(std::FILE* exchange, std::FILE* firstBlock,
+                       const std::string& firstBlockPath, const NumberedBlocks& layout) {
+  const std::string element(layout.element);
+  const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
+  const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
+  ExchangeFileRows rows(exchange);
+  BlockSequence blocks(firstBlock);
+  blocks.write(open);
+  std::string_view row;
+  int count = 0;
+  while (rows.next(row)) {
+    if (layout.commasAsAt) {
+      blocks.write(commasToAt(row));
+    } else {
+      blocks.write(row);
+    }
+    blocks.write(",\n\n");
+    ++count;
+    if (count % layout.rowsPerBlock == 0 && count / layout.rowsPerBlock < layout.blockCount) {
+      blocks.write(close);
+      blocks.write("\n");
+      blocks.startNext(numberedBlockPath(firstBlockPath, layout.prefix, count));
+      blocks.write(open);
+    }
+  }
+  blocks.write(close);
+  return blocks.finish();
+}
+
 }  // namespace
 
 // ---- rows of an exchange file -------------------------------------------------------------
@@ -105,28 +145,10 @@ bool ExchangeFileRows::next(std::string_view& row) {
 int makeSpeedDialBlocks(std::FILE* exchange, std::FILE* firstBlock,
                         const std::string& firstBlockPath, SpeedDialForm form) {
   const bool tenColumns = form == SpeedDialForm::TenColumns;
-  const std::string element(tenColumns ? kSysTanfElement : kSysTanElement);
-  const std::string_view prefix = tenColumns ? kSysTanfBlockPrefix : kSysTanBlockPrefix;
-  const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
-  const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
-  ExchangeFileRows rows(exchange);
-  BlockSequence blocks(firstBlock);
-  blocks.write(open);
-  std::string_view row;
-  int count = 0;
-  while (rows.next(row)) {
-    blocks.write(row);
-    blocks.write(",\n\n");
-    ++count;
-    if (count % kSpeedDialBlockRows == 0 && count / kSpeedDialBlockRows < kSpeedDialBlockCount) {
-      blocks.write(close);
-      blocks.write("\n");
-      blocks.startNext(numberedBlockPath(firstBlockPath, prefix, count));
-      blocks.write(open);
-    }
-  }
-  blocks.write(close);
-  return blocks.finish();
+  const NumberedBlocks layout{tenColumns ? kSysTanfElement : kSysTanElement,
+                              tenColumns ? kSysTanfBlockPrefix : kSysTanBlockPrefix,
+                              kSpeedDialBlockRows, kSpeedDialBlockCount, false};
+  return makeNumberedBlocks(exchange, firstBlock, firstBlockPath, layout);
 }
 
 int makeExtensionBlocks(std::FILE* exchange, std::FILE* firstBlock,
@@ -169,25 +191,7 @@ int makeTemplateBlock(std::FILE* exchange, std::FILE* firstBlock, const std::str
 
 int makeRestrictionBlocks(std::FILE* exchange, std::FILE* firstBlock,
                           const std::string& firstBlockPath) {
-  const std::string element(kRestrictionElement);
-  const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
-  const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
-  ExchangeFileRows rows(exchange);
-  BlockSequence blocks(firstBlock);
-  blocks.write(open);
-  std::string_view row;
-  int count = 0;
-  while (rows.next(row)) {
-    blocks.write(commasToAt(row));
-    blocks.write(",\n\n");
-    ++count;
-    if (count % kRestrictionBlockRows == 0 && count / kRestrictionBlockRows < kRestrictionBlockCount) {
-      blocks.write(close);
-      blocks.write("\n");
-      blocks.startNext(numberedBlockPath(firstBlockPath, kHkiseinoBlockPrefix, count));
-      blocks.write(open);
-    }
-  }
-  blocks.write(close);
-  return blocks.finish();
+  const NumberedBlocks layout{kRestrictionElement, kHkiseinoBlockPrefix, kRestrictionBlockRows,
+                              kRestrictionBlockCount, true};
+  return makeNumberedBlocks(exchange, firstBlock, firstBlockPath, layout);
 }
