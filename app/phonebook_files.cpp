@@ -59,14 +59,8 @@ class PhonebookFileOperation {
   bool m_active = true;
 };
 
-void reportResult(CDialog* owner, PhonebookFileResult result) {
-  using namespace menu_file_text;
-  switch (result) {
-    case PhonebookFileResult::Done: break;
-    case PhonebookFileResult::NoFile: showMenuFileError(owner, kNoFile, kErrorCaption); break;
-    case PhonebookFileResult::DataError: showMenuFileError(owner, kDataError, kErrorCaption); break;
-    case PhonebookFileResult::SaveError: showMenuFileError(owner, kSaveError, kErrorCaption); break;
-  }
+void reportResult(CDialog* owner, const OpResult& result) {
+  if (!result.message.empty()) showMenuFileError(owner, result.message.c_str(), result.caption.c_str());
 }
 
 }  // namespace
@@ -107,7 +101,7 @@ void loadPhonebookFile(CDialog* owner) {
     return;
   }
   PhonebookFileOperation operation(owner);
-  const PhonebookFileResult result = loadPhonebookData(path, kind);
+  const OpResult result = loadPhonebookData(path, kind);
   operation.restore();
   reportResult(owner, result);
 }
@@ -124,7 +118,7 @@ void savePhonebookFile(CDialog* owner) {
     return;
   }
   PhonebookFileOperation operation(owner);
-  const PhonebookFileResult result = savePhonebookData(path, kind);
+  const OpResult result = savePhonebookData(path, kind);
   operation.restore();
   reportResult(owner, result);
 }

@@ -112,7 +112,7 @@ bool prepareFiles() {
   phonebook_test::startUp();
   phonebook_test::fillFullTables(2024);
   phonebook_test::setUserFields();
-  if (savePhonebookData(files().zud8, ExchangeKind::SpeedDial) != PhonebookFileResult::Done) return false;
+  if (!savePhonebookData(files().zud8, ExchangeKind::SpeedDial).ok()) return false;
   const ProcessResult r = runProcess({files().zuctl, "convert", files().zud8, files().csv});
   return r.ok;
 }

@@ -65,16 +65,16 @@ TEST_F(ConvertCommandTest, SpeedDialGoesToCsvAndBackToEveryForm) {
   setUserFields();
   const std::string tables = phonebookBytes().substr(0, sizeof phonebookImage.speedDial);
   const std::string fields = userFieldBytes();
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud8"), ExchangeKind::SpeedDial), PhonebookFileResult::Done);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud8"), ExchangeKind::SpeedDial).code, 0);
   convert({"in.zud8", "mid.csv"});
   convert({"mid.csv", "out.zud8", "--kind", "phonebook"});
   convert({"out.zud8", "out.zud3"});
   startUp();
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud8"), ExchangeKind::SpeedDial), PhonebookFileResult::Done);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud8"), ExchangeKind::SpeedDial).code, 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial), tables), "");
   EXPECT_EQ(userFieldBytes(), fields);
   startUp();
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud3"), ExchangeKind::SpeedDial), PhonebookFileResult::Done);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud3"), ExchangeKind::SpeedDial).code, 0);
   SpeedDialFields f{};
   getSpeedDialEntry(0, f);
   EXPECT_NE(f.number[0], '\0');
@@ -84,15 +84,15 @@ TEST_F(ConvertCommandTest, SpeedDialGoesToCsvAndBackToEveryForm) {
 TEST_F(ConvertCommandTest, ExtensionsAndTemplatesGoToCsvAndBack) {
   fillFullTables(32);
   const std::string tables = phonebookBytes().substr(sizeof phonebookImage.speedDial);
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud4"), ExchangeKind::Extensions), PhonebookFileResult::Done);
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), ExchangeKind::Templates), PhonebookFileResult::Done);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud4"), ExchangeKind::Extensions).code, 0);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), ExchangeKind::Templates).code, 0);
   convert({"in.zud4", "ext.csv"});
   convert({"--kind=extensions", "ext.csv", "out.zud4"});
   convert({"in.zud9", "tpl.csv"});
   convert({"tpl.csv", "out.zud9", "--kind", "templates"});
   startUp();
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud4"), ExchangeKind::Extensions), PhonebookFileResult::Done);
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud9"), ExchangeKind::Templates), PhonebookFileResult::Done);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud4"), ExchangeKind::Extensions).code, 0);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud9"), ExchangeKind::Templates).code, 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(sizeof phonebookImage.speedDial), tables), "");
 }
 
@@ -165,7 +165,7 @@ TEST_F(ConvertCommandTest, LoadErrorsExitWith1AndWriteNothing) {
 
 TEST_F(ConvertCommandTest, SaveErrorExitsWith1) {
   fillFixtureTables();
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), ExchangeKind::Templates), PhonebookFileResult::Done);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), ExchangeKind::Templates).code, 0);
   std::filesystem::create_directory(dir.file("out.csv"));
   const ProcessRun run = zuctl({"convert", "in.zud9", "out.csv", "--kind", "templates"});
   EXPECT_EQ(run.status, 1);

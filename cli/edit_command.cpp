@@ -64,15 +64,21 @@ std::optional<ExchangeKind> phonebookKindOf(const std::string& path) {
   return std::nullopt;
 }
 
+// A message box text as one line: without the line ends around it.
+std::string trimmedMessage(const OpResult& r) {
+  const std::size_t first = r.message.find_first_not_of('\n');
+  const std::size_t last = r.message.find_last_not_of('\n');
+  return first == std::string::npos ? std::string() : r.message.substr(first, last - first + 1);
+}
+
 void fail(const char* text, const std::string& path) { std::fprintf(stderr, "zuctl edit: %s: %s\n", path.c_str(), text); }
 
 bool loadFile(EditKind kind, const EditFile& f) {
   switch (kind) {
     case EditKind::Phonebook: {
-      const PhonebookFileResult r = loadPhonebookData(f.path, *f.phonebookKind);
-      if (r == PhonebookFileResult::NoFile) fail("ファイルがありません。", f.path);
-      if (r == PhonebookFileResult::DataError) fail("ファイルデータ取得エラー発生", f.path);
-      return r == PhonebookFileResult::Done;
+      const OpResult r = loadPhonebookData(f.path, *f.phonebookKind);
+      if (!r.ok()) fail(trimmedMessage(r).c_str(), f.path);
+      return r.ok();
     }
     case EditKind::Restrictions: {
       const int r = loadRestrictionLocalFile(f.path);
@@ -93,7 +99,7 @@ bool loadFile(EditKind kind, const EditFile& f) {
 
 bool saveFile(EditKind kind, const EditFile& f) {
   bool ok = true;
-  if (kind == EditKind::Phonebook) ok = savePhonebookData(f.path, *f.phonebookKind) == PhonebookFileResult::Done;
+  if (kind == EditKind::Phonebook) ok = savePhonebookData(f.path, *f.phonebookKind).ok();
   if (kind == EditKind::Restrictions) ok = saveRestrictionLocalFile(f.path) == 0;
   if (!ok) fail("ファイルデータ保存エラー発生", f.path);
   return ok;

@@ -6,11 +6,16 @@
 #include "base/text_file.h"
 #include "data/exchange_files.h"
 #include "data/exchange_format.h"
+#include "data/local_file_text.h"
 #include "data/process_state.h"
 #include "data/tagged_files.h"
 #include "data/user_info.h"
 
 namespace {
+
+OpResult noFile() { return OpResult::failed(kPhonebookNoFile, local_file_text::kNoFile); }
+OpResult dataError() { return OpResult::failed(kPhonebookDataError, local_file_text::kDataError); }
+OpResult saveError() { return OpResult::failed(kPhonebookSaveError, local_file_text::kSaveError); }
 
 bool hasExtension(const std::string& path, std::string_view extension) {
   return lowerAscii(extensionOf(path)) == extension;
@@ -36,29 +41,29 @@ TaggedRows rowsFor(ExchangeKind kind) {
   return kind == ExchangeKind::Extensions ? TaggedRows::Extensions : TaggedRows::Templates;
 }
 
-PhonebookFileResult resultOfRead(const ExchangeReadSummary& summary) {
+OpResult resultOfRead(const ExchangeReadSummary& summary) {
   tablesEdited = 1;
-  return exchangeBodyRefused(summary) ? PhonebookFileResult::DataError : PhonebookFileResult::Done;
+  return exchangeBodyRefused(summary) ? dataError() : OpResult::done();
 }
 
-PhonebookFileResult loadCsvFile(const std::string& path, const ExchangeRead& read) {
+OpResult loadCsvFile(const std::string& path, const ExchangeRead& read) {
   ExchangeReadSummary summary;
-  if (!readExchangeFile(path, read, &summary).ok()) return PhonebookFileResult::NoFile;
+  if (!readExchangeFile(path, read, &summary).ok()) return noFile();
   return resultOfRead(summary);
 }
 
 // The head of the file gives the user-information text; the rows of the kind's element follow
 // it as exchange-file text, which is read into the tables as the exchange file would be.
-PhonebookFileResult loadTaggedFile(const std::string& path, const ExchangeRead& read) {
+OpResult loadTaggedFile(const std::string& path, const ExchangeRead& read) {
   TextFileReader reader;
-  if (!reader.open(path)) return PhonebookFileResult::NoFile;
+  if (!reader.open(path)) return noFile();
   std::string text;
   const TaggedHeaderResult head = collectTaggedHeader(
       reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, text);
-  if (head != TaggedHeaderResult::Found) return PhonebookFileResult::DataError;
+  if (head != TaggedHeaderResult::Found) return dataError();
   takeUserInfoFields(text);
   if (!convertTaggedRows(path, elementFor(read.kind, read.form), rowsFor(read.kind), text)) {
-    return PhonebookFileResult::NoFile;
+    return noFile();
   }
   ExchangeReadSummary summary;
   readExchangeText(read, text, &summary);
@@ -66,12 +71,12 @@ PhonebookFileResult loadTaggedFile(const std::string& path, const ExchangeRead& 
 }
 
 // The exchange-file text of the kind becomes the tagged file, which replaces the target.
-PhonebookFileResult saveTaggedFile(const std::string& path, ExchangeKind kind, SpeedDialForm form) {
+OpResult saveTaggedFile(const std::string& path, ExchangeKind kind, SpeedDialForm form) {
   std::string exchange;
   appendExchangeFileText(kind, form, exchange);
   std::string tagged;
   appendTaggedFile(rowsFor(kind), exchange, tagged);
-  return replaceFileAtomically(path, tagged) ? PhonebookFileResult::Done : PhonebookFileResult::SaveError;
+  return replaceFileAtomically(path, tagged) ? OpResult::done() : saveError();
 }
 
 }  // namespace
@@ -84,17 +89,16 @@ std::uint64_t phonebookSaveSpaceNeeded(ExchangeKind kind) {
   return 20000000;
 }
 
-PhonebookFileResult loadPhonebookData(const std::string& path, ExchangeKind kind) {
+OpResult loadPhonebookData(const std::string& path, ExchangeKind kind) {
   const bool csv = isCsvFileName(path);
   clearUserInfoFields();
   const ExchangeRead read{kind, speedDialFormFor(path, kind, csv), RowSource::UserFile};
   return csv ? loadCsvFile(path, read) : loadTaggedFile(path, read);
 }
 
-PhonebookFileResult savePhonebookData(const std::string& path, ExchangeKind kind) {
+OpResult savePhonebookData(const std::string& path, ExchangeKind kind) {
   const bool csv = isCsvFileName(path);
   const SpeedDialForm form = speedDialFormFor(path, kind, csv);
   if (!csv) return saveTaggedFile(path, kind, form);
-  return writeExchangeFile(path, kind, form).ok() ? PhonebookFileResult::Done
-                                                  : PhonebookFileResult::SaveError;
+  return writeExchangeFile(path, kind, form).ok() ? OpResult::done() : saveError();
 }
