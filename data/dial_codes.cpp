@@ -2,28 +2,6 @@
 
 #include <cstring>
 
-namespace {
-
-struct DialCodeTable {
-  signed char codes[256];
-  constexpr DialCodeTable() : codes() {
-    for (signed char& code : codes) code = -1;
-    for (int c = '1'; c <= '9'; ++c) codes[c] = static_cast<signed char>(c - '0');
-    codes[static_cast<unsigned char>('0')] = 0xA;
-    codes[static_cast<unsigned char>('*')] = 0xB;
-    codes[static_cast<unsigned char>('#')] = 0xC;
-    codes[static_cast<unsigned char>('P')] = 0xD;
-    codes[static_cast<unsigned char>('-')] = 0xE;
-    codes[static_cast<unsigned char>('M')] = 0xF;
-  }
-};
-
-constexpr DialCodeTable kDialCodes;
-
-}  // namespace
-
-int dialCode(char c) { return kDialCodes.codes[static_cast<unsigned char>(c)]; }
-
 void packDialCodes(std::string_view text, unsigned char packed[12]) {
   std::memset(packed, 0, 12);
   for (std::size_t i = 0; i < 24 && i < text.size() && text[i] != '\0'; ++i) {

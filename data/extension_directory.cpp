@@ -24,31 +24,6 @@ unsigned char* slotBytes(PhonebookImage& image, int slot) {
 
 }  // namespace
 
-// ---- positions ----------------------------------------------------------------------------
-
-int extensionSlot(int position) {
-  if (position >= 101 && position <= 160) return position - 101;
-  if (position >= 201 && position <= 256) return position - 141;
-  if (position >= 301 && position <= 356) return position - 185;
-  if (position >= 401 && position <= 456) return position - 229;
-  if (position >= 601 && position <= 616) return position - 373;
-  if (position >= 700 && position <= 754) return position - 456;
-  if (position >= 761 && position <= 846) return position - 462;
-  return -1;
-}
-
-int positionToSlot(int position) {
-  const int slot = extensionSlot(position);
-  return slot < 0 ? kNoSlot : slot;
-}
-
-bool isExtensionPosition(int value) { return privateListIndex(value) >= 0; }
-
-int privateListIndex(int position) {
-  const int slot = extensionSlot(position);
-  return slot >= 0 && slot < kPrivateListCount ? slot : -1;
-}
-
 // ---- extension directory ------------------------------------------------------------------
 
 std::size_t extensionDirectoryOffset() {
