@@ -7,7 +7,6 @@
 
 namespace {
 
-
 // Calls visit(node) for every descendant of root in document order, without recursion, so a
 // deeply nested hostile document cannot exhaust the stack.
 template <typename Visit>
