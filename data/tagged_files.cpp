@@ -9,9 +9,9 @@
 #include "base/text_file.h"
 #include "data/element_converters.h"
 #include "data/exchange_files.h"
-#include "data/upload_blocks.h"
 #include "data/exchange_format.h"
 #include "data/process_state.h"
+#include "data/upload_blocks.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
 
