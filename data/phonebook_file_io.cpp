@@ -22,9 +22,10 @@ bool hasExtension(const std::string& path, std::string_view extension) {
 }
 
 // A speed-dial file's form follows its name: ".csv" and ".zud8" hold 10 columns, any other name
-// 7. The form found is also the link's until the next file or transfer says otherwise.
+// 7. The form found is also the link's until the next file or transfer says otherwise. The
+// other kinds have one form and leave sysTanfMode alone.
 SpeedDialForm speedDialFormFor(const std::string& path, ExchangeKind kind, bool csv) {
-  if (kind != ExchangeKind::SpeedDial) return speedDialFormOf(sysTanfMode);
+  if (kind != ExchangeKind::SpeedDial) return SpeedDialForm::TenColumns;
   sysTanfMode = (csv || hasExtension(path, ".zud8")) ? 1 : 0;
   return speedDialFormOf(sysTanfMode);
 }
