@@ -60,7 +60,8 @@ class PhonebookFileOperation {
 };
 
 void reportResult(CDialog* owner, const OpResult& result) {
-  if (!result.message.empty()) showMenuFileError(owner, result.message.c_str(), result.caption.c_str());
+  if (result.message.empty()) return;
+  showMenuFileError(owner, result.message.c_str(), result.caption.c_str());
 }
 
 }  // namespace

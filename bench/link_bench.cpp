@@ -100,12 +100,19 @@ struct Bench {
         // Fill the tables from the unit, then stage a full upload from them.
         if (transfer->ReadPhonebook() != 0) return false;
         const SpeedDialForm form = speedDialFormOf(sysTanfMode);
-        readExchangeFile(dirText + "sys-tanf.txt", {ExchangeKind::SpeedDial, form, RowSource::MainUnit});
+        readExchangeFile(dirText + "sys-tanf.txt",
+                         {ExchangeKind::SpeedDial, form, RowSource::MainUnit});
         readExchangeFile(dirText + "naisen.txt", {ExchangeKind::Extensions});
         readExchangeFile(dirText + "usertkbn.txt", {ExchangeKind::Templates});
-        if (!writeExchangeFile(dirText + "sys-tanf.txt", ExchangeKind::SpeedDial, form).ok()) return false;
-        if (!writeExchangeFile(dirText + "naisen.txt", ExchangeKind::Extensions, form).ok()) return false;
-        if (!writeExchangeFile(dirText + "usertkbntmp.txt", ExchangeKind::Templates, form).ok()) return false;
+        if (!writeExchangeFile(dirText + "sys-tanf.txt", ExchangeKind::SpeedDial, form).ok()) {
+            return false;
+        }
+        if (!writeExchangeFile(dirText + "naisen.txt", ExchangeKind::Extensions, form).ok()) {
+            return false;
+        }
+        if (!writeExchangeFile(dirText + "usertkbntmp.txt", ExchangeKind::Templates, form).ok()) {
+            return false;
+        }
         transfer->PrepareSpeedDialFiles(1);
         transfer->PrepareExtensionFiles();
         transfer->PrepareTemplateFile();

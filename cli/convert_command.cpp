@@ -88,6 +88,10 @@ bool anyError(const ScriptedUi& ui) {
   return !ui.faults().empty();
 }
 
+HistoryKind historyKindOf(ConvertKind kind) {
+  return kind == ConvertKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
+}
+
 void load(ConvertKind kind) {
   switch (kind) {
     case ConvertKind::Phonebook:
@@ -105,7 +109,7 @@ void load(ConvertKind kind) {
     case ConvertKind::Restrictions: loadRestrictionFile(nullptr); break;
     case ConvertKind::InternalHistory:
     case ConvertKind::ExternalHistory:
-      historyKind = kind == ConvertKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
+      historyKind = historyKindOf(kind);
       loadHistoryFile(nullptr);
       break;
   }
@@ -125,7 +129,7 @@ void save(ConvertKind kind) {
     case ConvertKind::Restrictions: saveRestrictionFile(nullptr); break;
     case ConvertKind::InternalHistory:
     case ConvertKind::ExternalHistory:
-      historyKind = kind == ConvertKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
+      historyKind = historyKindOf(kind);
       saveHistoryFile(nullptr);
       break;
   }

@@ -89,7 +89,9 @@ bool loadFile(EditKind kind, const EditFile& f) {
     }
     case EditKind::InternalHistory:
     case EditKind::ExternalHistory: {
-      const int r = loadHistoryCsvFile(f.path, kind == EditKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External);
+      const HistoryKind history =
+          kind == EditKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
+      const int r = loadHistoryCsvFile(f.path, history);
       if (r != 0) fail("ファイルがありません。", f.path);
       return r == 0;
     }

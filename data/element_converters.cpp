@@ -187,7 +187,7 @@ void convertRestrictionElement(const CXMLElementList& elements, std::FILE* out, 
 
 void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, RowSource source,
                            HistoryKind history) {
-  const ElementRows rows =
-      history == HistoryKind::Internal ? ElementRows::InternalHistory : ElementRows::ExternalHistory;
+  const ElementRows rows = history == HistoryKind::Internal ? ElementRows::InternalHistory
+                                                            : ElementRows::ExternalHistory;
   writeConverted(elements, {rows, source}, out);
 }

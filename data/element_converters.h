@@ -26,7 +26,14 @@ void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, RowS
                            HistoryKind history);
 
 // Which converter: the rows of an element and the column header they get.
-enum class ElementRows { SpeedDial, Extensions, Templates, Restrictions, InternalHistory, ExternalHistory };
+enum class ElementRows {
+  SpeedDial,
+  Extensions,
+  Templates,
+  Restrictions,
+  InternalHistory,
+  ExternalHistory,
+};
 
 // One conversion: the rows, where they came from and, for the speed dial, the header's form.
 struct ElementConversion {
