@@ -15,19 +15,20 @@
 #include "data/table_kinds.h"
 
 // The current directory at start-up, without a trailing slash. Written by the application at
-// start-up; read by the application for its working folders.
+// start-up; kept for the workflows, which name their files from it.
 extern char startDirectory[kMaxPathBytes + 1];
 // System speed-dial memory count: 1 = 600 memories, 2 = 990 memories (low two bits compared).
-// Written by the start-up defaults (and by whoever learns the main unit's count); read by the
+// Written by the start-up defaults (the workflows will set the main unit's count); read by the
 // tables, the exchange files and the save-space check.
 extern std::uint8_t memoryMode;
 // Memory count 2 (990 memories).
 inline bool isMemoryCount990() { return (memoryMode & 3) == 2; }
 // 1 = a phone number may not be registered twice; 0 = duplicates allowed. Written by the
-// application's settings and zuctl edit; read by the editor's form checks and page scripts.
+// application at start-up and zuctl edit; read by the editor's form checks and page scripts.
 extern std::int32_t duplicateCheck;
 // 1 once any data was loaded from a local file or taken from a form post; never reset. Written
-// by the local-file loads and the editor; read by the exit confirmation.
+// by the local-file loads and the editor's form posts; kept for the main dialog's close, which
+// asks before unsaved tables are lost.
 extern std::int32_t tablesEdited;
 // The call history the history menu works on (internal at start-up). Written by the history
 // menu and zuctl; read by the history files and the editor's page choice.
@@ -35,10 +36,11 @@ extern HistoryKind historyKind;
 // The kind of phonebook file chosen in the file-kind chooser; empty while none is. Written by
 // the chooser and zuctl convert; read by the phonebook file load and save.
 extern std::optional<ExchangeKind> fileKind;
-// 0 = load, 1 = save. Written by the phonebook menu and zuctl convert; read by the file workflows.
+// 0 = load, 1 = save. Written by zuctl convert; kept for the file workflows, which choose load or
+// save by it.
 extern std::int32_t fileDirection;
 // [0]..[19] speed-dial blocks 0000-0499 ... 9500-9999, [20] extension phonebook, [21] templates.
-// Written by the write-selection dialog and zuctl write; read by the link's upload.
+// Written by the write-selection dialog; read by the link's upload.
 extern std::int32_t writeSelection[22];
 // 1 while the 10-column speed-dial family is in use. Written by the link (the main unit's
 // firmware) and the local-file loads and saves (the file's form); read by the callers that
