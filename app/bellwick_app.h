@@ -46,8 +46,8 @@ class CBellwickApp {
 CBellwickApp& theApp();
 
 // The current directory as startDirectory holds it: the directory itself when it has at most
-// 260 bytes, else "." (the same directory, named relatively, since the program never changes its
-// current directory).
+// kMaxPathBytes (260) bytes, else "." (the same directory, named relatively, since the program
+// never changes its current directory).
 void storeStartDirectory();
 
 // Makes a write to a socket whose peer has gone report an error instead of ending the process.

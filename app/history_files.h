@@ -1,5 +1,5 @@
 // The file operations of the call-history menu: CSV load (button 1294) and save (button 1295)
-// of the history that historyKind selects (0 internal, 1 external). Dialogs, messages, disabled
+// of the history that historyKind selects. Dialogs, messages, disabled
 // controls and wait cursor as app/restriction_files.h describes. Runs on the user-interface
 // thread; the menu may be null.
 #pragma once

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "base/platform.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/call_history.h"
 #include "data/history_files.h"
 #include "data/process_state.h"
@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(HistoryMenuFilesTest, LoadReplacesTheHistoryOfHistoryKind) {
-  historyKind = 1;
+  historyKind = HistoryKind::External;
   ExternalCallRecord old{};
   old.recordNumber = 9;
   storeExternalCallRecord(8, old);
@@ -101,7 +101,7 @@ TEST_F(HistoryMenuFilesTest, MissingFileIsReportedAndTheDialogComesBack) {
 }
 
 TEST_F(HistoryMenuFilesTest, SaveWritesTheHistoryOfHistoryKind) {
-  historyKind = 0;
+  historyKind = HistoryKind::Internal;
   InternalCallRecord r{};
   r.recordNumber = 1;
   storeInternalCallRecord(0, r);

@@ -59,40 +59,35 @@ class PhonebookFileOperation {
   bool m_active = true;
 };
 
-void reportResult(CDialog* owner, PhonebookFileResult result) {
-  using namespace menu_file_text;
-  switch (result) {
-    case PhonebookFileResult::Done: break;
-    case PhonebookFileResult::NoFile: showMenuFileError(owner, kNoFile, kErrorCaption); break;
-    case PhonebookFileResult::DataError: showMenuFileError(owner, kDataError, kErrorCaption); break;
-    case PhonebookFileResult::SaveError: showMenuFileError(owner, kSaveError, kErrorCaption); break;
-  }
+void reportResult(CDialog* owner, const OpResult& result) {
+  if (result.message.empty()) return;
+  showMenuFileError(owner, result.message.c_str(), result.caption.c_str());
 }
 
 }  // namespace
 
-const char* phonebookFileFilter(int kind) {
+const char* phonebookFileFilter(ExchangeKind kind) {
   switch (kind) {
-    case 1: return " zud8ﾌｧｲﾙ(*.zud8)|*.zud8|zud3ﾌｧｲﾙ(*.zud3)|*.zud3|csvﾌｧｲﾙ(*.csv)|*.csv|";
-    case 2: return " zud4ﾌｧｲﾙ(*.zud4)|*.zud4|csvﾌｧｲﾙ(*.csv)|*.csv|";
-    case 3: return " zud9ﾌｧｲﾙ(*.zud9)|*.zud9|csvﾌｧｲﾙ(*.csv)|*.csv|";
-    default: return nullptr;
+    case ExchangeKind::SpeedDial: return " zud8ﾌｧｲﾙ(*.zud8)|*.zud8|zud3ﾌｧｲﾙ(*.zud3)|*.zud3|csvﾌｧｲﾙ(*.csv)|*.csv|";
+    case ExchangeKind::Extensions: return " zud4ﾌｧｲﾙ(*.zud4)|*.zud4|csvﾌｧｲﾙ(*.csv)|*.csv|";
+    case ExchangeKind::Templates: return " zud9ﾌｧｲﾙ(*.zud9)|*.zud9|csvﾌｧｲﾙ(*.csv)|*.csv|";
   }
+  return nullptr;
 }
 
-const char* phonebookFileExtension(int kind) {
+const char* phonebookFileExtension(ExchangeKind kind) {
   switch (kind) {
-    case 1: return "zud8";
-    case 2: return "zud4";
-    case 3: return "zud9";
-    default: return nullptr;
+    case ExchangeKind::SpeedDial: return "zud8";
+    case ExchangeKind::Extensions: return "zud4";
+    case ExchangeKind::Templates: return "zud9";
   }
+  return nullptr;
 }
 
 void loadPhonebookFile(CDialog* owner) {
   using namespace menu_file_text;
-  const int kind = fileKind;
-  if (kind < 1 || kind > 3) return;
+  if (!fileKind) return;
+  const ExchangeKind kind = *fileKind;
   CFileDialog dialog(true, phonebookFileExtension(kind), nullptr, kFileDialogFlags,
                      phonebookFileFilter(kind), owner);
   dialog.SetTitle(kChooseTitle);
@@ -107,15 +102,15 @@ void loadPhonebookFile(CDialog* owner) {
     return;
   }
   PhonebookFileOperation operation(owner);
-  const PhonebookFileResult result = loadPhonebookData(path, kind);
+  const OpResult result = loadPhonebookData(path, kind);
   operation.restore();
   reportResult(owner, result);
 }
 
 void savePhonebookFile(CDialog* owner) {
   using namespace menu_file_text;
-  const int kind = fileKind;
-  if (kind < 1 || kind > 3) return;
+  if (!fileKind) return;
+  const ExchangeKind kind = *fileKind;
   const std::string path =
       chooseFileToSave(owner, phonebookFileExtension(kind), phonebookFileFilter(kind));
   if (path.empty()) return;
@@ -124,7 +119,7 @@ void savePhonebookFile(CDialog* owner) {
     return;
   }
   PhonebookFileOperation operation(owner);
-  const PhonebookFileResult result = savePhonebookData(path, kind);
+  const OpResult result = savePhonebookData(path, kind);
   operation.restore();
   reportResult(owner, result);
 }

@@ -4,7 +4,7 @@
 
 #include "app/file_select_dlg.h"
 #include "data/phonebook_file_io.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "ui/dialog.h"
 #include "ui/scripted/scripted_ui.h"
 
@@ -40,12 +40,12 @@ class PhonebookFilesTest : public ::testing::Test {
     setFreeDiskSpaceForTesting(std::nullopt);
   }
 
-  void load(int kind, const std::string& path) {
+  void load(ExchangeKind kind, const std::string& path) {
     fileKind = kind;
     ui.answerFile(path);
     loadPhonebookFile(&chooser);
   }
-  void save(int kind, const std::string& path) {
+  void save(ExchangeKind kind, const std::string& path) {
     fileKind = kind;
     ui.answerFile(path);
     savePhonebookFile(&chooser);
@@ -70,7 +70,7 @@ TEST_F(PhonebookFilesTest, FileDialogsOfEachKindAndDirection) {
                            " zud4ﾌｧｲﾙ(*.zud4)|*.zud4|csvﾌｧｲﾙ(*.csv)|*.csv|",
                            " zud9ﾌｧｲﾙ(*.zud9)|*.zud9|csvﾌｧｲﾙ(*.csv)|*.csv|"};
   const char* extensions[] = {"zud8", "zud4", "zud9"};
-  for (int kind = 1; kind <= 3; ++kind) {
+  for (const ExchangeKind kind : {ExchangeKind::SpeedDial, ExchangeKind::Extensions, ExchangeKind::Templates}) {
     fileKind = kind;
     ui.answerFile(std::nullopt);
     loadPhonebookFile(&chooser);
@@ -93,7 +93,7 @@ TEST_F(PhonebookFilesTest, FileDialogsOfEachKindAndDirection) {
 }
 
 TEST_F(PhonebookFilesTest, NoKindChosenShowsNothing) {
-  fileKind = 0;
+  fileKind.reset();
   loadPhonebookFile(&chooser);
   savePhonebookFile(&chooser);
   EXPECT_TRUE(ui.fileDialogs().empty());
@@ -102,13 +102,13 @@ TEST_F(PhonebookFilesTest, NoKindChosenShowsNothing) {
 TEST_F(PhonebookFilesTest, SavedFileLoadsBackThroughTheDialogs) {
   fillFixtureTables();
   const std::string tables = phonebookBytes();
-  save(1, dir.file("book.zud8"));
-  save(2, dir.file("ext.zud4"));
-  save(3, dir.file("tpl.csv"));
+  save(ExchangeKind::SpeedDial, dir.file("book.zud8"));
+  save(ExchangeKind::Extensions, dir.file("ext.zud4"));
+  save(ExchangeKind::Templates, dir.file("tpl.csv"));
   startUp();
-  load(1, dir.file("book.zud8"));
-  load(2, dir.file("ext.zud4"));
-  load(3, dir.file("tpl.csv"));
+  load(ExchangeKind::SpeedDial, dir.file("book.zud8"));
+  load(ExchangeKind::Extensions, dir.file("ext.zud4"));
+  load(ExchangeKind::Templates, dir.file("tpl.csv"));
   EXPECT_TRUE(ui.messages().empty());
   EXPECT_EQ(firstDifference(phonebookBytes(), tables), "");
   EXPECT_EQ(tablesEdited, 1);
@@ -118,7 +118,7 @@ TEST_F(PhonebookFilesTest, ControlsAndCursorAreRestoredAfterTheWork) {
   chooser.EnableDlgItem(2556, false);
   ui.enables.clear();
   ui.closeCommand.clear();
-  save(2, dir.file("ext.csv"));
+  save(ExchangeKind::Extensions, dir.file("ext.csv"));
   auto changesOf = [this](int id) {
     std::vector<int> values;
     for (const auto& e : ui.enables)
@@ -137,7 +137,7 @@ TEST_F(PhonebookFilesTest, ControlsAndCursorAreRestoredAfterTheWork) {
 }
 
 TEST_F(PhonebookFilesTest, MissingFileIsToldAndTheLoadEnds) {
-  load(1, dir.file("none.zud8"));
+  load(ExchangeKind::SpeedDial, dir.file("none.zud8"));
   expectOneMessage(" ファイルが見つかりません。再度ファイルを選択して下さい。", "ファイルの確認");
   EXPECT_EQ(ui.fileDialogs().size(), 1u);
   EXPECT_EQ(tablesEdited, 0);
@@ -145,34 +145,34 @@ TEST_F(PhonebookFilesTest, MissingFileIsToldAndTheLoadEnds) {
 
 TEST_F(PhonebookFilesTest, FileOfAnotherKindIsToldAsADataError) {
   fillFixtureTables();
-  save(2, dir.file("ext.csv"));
+  save(ExchangeKind::Extensions, dir.file("ext.csv"));
   startUp();
-  load(3, dir.file("ext.csv"));
+  load(ExchangeKind::Templates, dir.file("ext.csv"));
   expectOneMessage("\nファイルデータ取得エラー発生\n", "エラー");
 }
 
 TEST_F(PhonebookFilesTest, TaggedFileWithoutUserPartIsToldAsADataError) {
   writeFile(dir.file("bad.zud9"), "<root>\r\n<m046>\r\n001@x\r</m046>\r\n</root>");
-  load(3, dir.file("bad.zud9"));
+  load(ExchangeKind::Templates, dir.file("bad.zud9"));
   expectOneMessage("\nファイルデータ取得エラー発生\n", "エラー");
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"bad.zud9"})) << "the work file is gone";
 }
 
 TEST_F(PhonebookFilesTest, FileThatCannotBeWrittenIsToldAsASaveError) {
   std::filesystem::create_directory(dir.file("taken.zud8"));
-  save(1, dir.file("taken.zud8"));
+  save(ExchangeKind::SpeedDial, dir.file("taken.zud8"));
   expectOneMessage("\nファイルデータ保存エラー発生\n", "エラー");
 }
 
 TEST_F(PhonebookFilesTest, SaveNeedsFreeSpaceByKind) {
   struct Case {
-    int kind;
+    ExchangeKind kind;
     int memoryCount;
     std::uint64_t need;
     const char* name;
   };
-  const Case cases[] = {{1, 1, 12000, "a.zud8"}, {2, 1, 4000, "a.zud4"}, {2, 2, 2000, "b.zud4"},
-                        {3, 1, 20000000, "a.zud9"}};
+  const Case cases[] = {{ExchangeKind::SpeedDial, 1, 12000, "a.zud8"}, {ExchangeKind::Extensions, 1, 4000, "a.zud4"}, {ExchangeKind::Extensions, 2, 2000, "b.zud4"},
+                        {ExchangeKind::Templates, 1, 20000000, "a.zud9"}};
   for (const Case& c : cases) {
     memoryMode = static_cast<std::uint8_t>(c.memoryCount);
     ui.clearRecords();

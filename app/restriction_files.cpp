@@ -106,7 +106,6 @@ void loadRestrictionFile(CDialog* menu) {
   std::string path = chooseFileToLoad(menu, kRestrictionExt, kRestrictionFilter);
   if (path.empty()) return;
   restrictionPath() = path;
-  pointExchangePathAt(path);
   MenuFileOperation operation(menu, kLoadButton);
   const int result = loadRestrictionLocalFile(path);
   // A file that cannot be opened and a tagged file with a wrong head are reported while the
@@ -132,7 +131,6 @@ void saveRestrictionFile(CDialog* menu) {
     showMenuFileError(menu, kNoSpace, kErrorCaption);
     return;
   }
-  pointExchangePathAt(path);
   MenuFileOperation operation(menu, kSaveButton);
   if (saveRestrictionLocalFile(path) != 0) showMenuFileError(menu, kSaveError, kErrorCaption);
 }

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "data/local_file_text.h"
+
 class CDialog;
 
 // Load button of the restriction-number menu: a ".zud7" or ".csv" file merged into the list.
@@ -52,11 +54,11 @@ constexpr const char* kNotFoundCaption = "ファイルの確認";
 constexpr const char* kCannotOpen =
     "ファイルが読み込めません。\n\n他のアプリケーションで使用していないか、確認して下さい。";
 constexpr const char* kCannotOpenCaption = "オープンエラー";
-constexpr const char* kNoFile = "\nファイルがありません。\n";
-constexpr const char* kDataError = "\nファイルデータ取得エラー発生\n";
-constexpr const char* kSaveError = "\nファイルデータ保存エラー発生\n";
+constexpr const char* kNoFile = local_file_text::kNoFile;
+constexpr const char* kDataError = local_file_text::kDataError;
+constexpr const char* kSaveError = local_file_text::kSaveError;
 constexpr const char* kNoSpace = "\n空き容量が不足しています。\n";
-constexpr const char* kErrorCaption = "エラー";
+constexpr const char* kErrorCaption = local_file_text::kErrorCaption;
 }  // namespace menu_file_text
 
 // True when the file at `path` opens for reading now.

@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 
 namespace {
 

@@ -6,11 +6,16 @@
 // system. The seams are process-wide; a test sets them and puts std::nullopt back when done.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <optional>
 #include <string>
+
+// The longest path, in bytes, that the files, the link and the server keep; a buffer for one
+// holds kMaxPathBytes + 1 bytes with its NUL.
+constexpr std::size_t kMaxPathBytes = 260;
 
 // The folder of the running executable, ending with '/'. "./" when it cannot be found.
 std::string executableDirectory();

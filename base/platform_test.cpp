@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 
 namespace {
 

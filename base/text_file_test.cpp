@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 
 namespace {
 

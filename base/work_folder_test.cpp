@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 
 namespace {
 

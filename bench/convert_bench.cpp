@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "data/phonebook_file_io.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 
 extern char** environ;
 
@@ -112,7 +112,7 @@ bool prepareFiles() {
   phonebook_test::startUp();
   phonebook_test::fillFullTables(2024);
   phonebook_test::setUserFields();
-  if (savePhonebookData(files().zud8, 1) != PhonebookFileResult::Done) return false;
+  if (!savePhonebookData(files().zud8, ExchangeKind::SpeedDial).ok()) return false;
   const ProcessResult r = runProcess({files().zuctl, "convert", files().zud8, files().csv});
   return r.ok;
 }

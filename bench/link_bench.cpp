@@ -100,21 +100,20 @@ struct Bench {
         linkTiming().pacingScale = 0;
         // Fill the tables from the unit, then stage a full upload from them.
         if (transfer->ReadPhonebook() != 0) return false;
-        exchangeDirectory = dirText.c_str();
-        speedDialPass = 1;
-        exchangeFileName = "sys-tanf.txt";
-        readExchangeFile(1);
-        speedDialPass = 0;
-        exchangeFileName = "naisen.txt";
-        readExchangeFile(2);
-        exchangeFileName = "usertkbn.txt";
-        readExchangeFile(4);
-        exchangeFileName = "sys-tanf.txt";
-        if (writeExchangeFile(1) != 0) return false;
-        exchangeFileName = "naisen.txt";
-        if (writeExchangeFile(2) != 0) return false;
-        exchangeFileName = "usertkbntmp.txt";
-        if (writeExchangeFile(4) != 0) return false;
+        const SpeedDialForm form = speedDialFormOf(sysTanfMode);
+        readExchangeFile(dirText + "sys-tanf.txt",
+                         {ExchangeKind::SpeedDial, form, RowSource::MainUnit});
+        readExchangeFile(dirText + "naisen.txt", {ExchangeKind::Extensions});
+        readExchangeFile(dirText + "usertkbn.txt", {ExchangeKind::Templates});
+        if (!writeExchangeFile(dirText + "sys-tanf.txt", ExchangeKind::SpeedDial, form).ok()) {
+            return false;
+        }
+        if (!writeExchangeFile(dirText + "naisen.txt", ExchangeKind::Extensions, form).ok()) {
+            return false;
+        }
+        if (!writeExchangeFile(dirText + "usertkbntmp.txt", ExchangeKind::Templates, form).ok()) {
+            return false;
+        }
         transfer->PrepareSpeedDialFiles(1);
         transfer->PrepareExtensionFiles();
         transfer->PrepareTemplateFile();

@@ -88,12 +88,18 @@ bool anyError(const ScriptedUi& ui) {
   return !ui.faults().empty();
 }
 
+HistoryKind historyKindOf(ConvertKind kind) {
+  return kind == ConvertKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
+}
+
 void load(ConvertKind kind) {
   switch (kind) {
     case ConvertKind::Phonebook:
     case ConvertKind::Extensions:
     case ConvertKind::Templates:
-      fileKind = kind == ConvertKind::Phonebook ? 1 : kind == ConvertKind::Extensions ? 2 : 3;
+      fileKind = kind == ConvertKind::Phonebook    ? ExchangeKind::SpeedDial
+                 : kind == ConvertKind::Extensions ? ExchangeKind::Extensions
+                                                   : ExchangeKind::Templates;
       fileDirection = 0;
       // The file-kind chooser takes a snapshot after a speed-dial or extension load, and the edit
       // menu's save button restores it before saving. In a conversion nothing happens between
@@ -103,7 +109,7 @@ void load(ConvertKind kind) {
     case ConvertKind::Restrictions: loadRestrictionFile(nullptr); break;
     case ConvertKind::InternalHistory:
     case ConvertKind::ExternalHistory:
-      historyKind = kind == ConvertKind::InternalHistory ? 0 : 1;
+      historyKind = historyKindOf(kind);
       loadHistoryFile(nullptr);
       break;
   }
@@ -115,13 +121,15 @@ void save(ConvertKind kind) {
     case ConvertKind::Extensions:
     case ConvertKind::Templates:
       fileDirection = 1;
-      fileKind = kind == ConvertKind::Phonebook ? 1 : kind == ConvertKind::Extensions ? 2 : 3;
+      fileKind = kind == ConvertKind::Phonebook    ? ExchangeKind::SpeedDial
+                 : kind == ConvertKind::Extensions ? ExchangeKind::Extensions
+                                                   : ExchangeKind::Templates;
       savePhonebookFile(nullptr);
       break;
     case ConvertKind::Restrictions: saveRestrictionFile(nullptr); break;
     case ConvertKind::InternalHistory:
     case ConvertKind::ExternalHistory:
-      historyKind = kind == ConvertKind::InternalHistory ? 0 : 1;
+      historyKind = historyKindOf(kind);
       saveHistoryFile(nullptr);
       break;
   }

@@ -7,7 +7,7 @@
 #include "data/call_history.h"
 #include "data/history_files.h"
 #include "data/phonebook_file_io.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/restriction_files.h"
 #include "data/restriction_table.h"
 
@@ -65,16 +65,16 @@ TEST_F(ConvertCommandTest, SpeedDialGoesToCsvAndBackToEveryForm) {
   setUserFields();
   const std::string tables = phonebookBytes().substr(0, sizeof phonebookImage.speedDial);
   const std::string fields = userFieldBytes();
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud8"), 1), PhonebookFileResult::Done);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud8"), ExchangeKind::SpeedDial).code, 0);
   convert({"in.zud8", "mid.csv"});
   convert({"mid.csv", "out.zud8", "--kind", "phonebook"});
   convert({"out.zud8", "out.zud3"});
   startUp();
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud8"), 1), PhonebookFileResult::Done);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud8"), ExchangeKind::SpeedDial).code, 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial), tables), "");
   EXPECT_EQ(userFieldBytes(), fields);
   startUp();
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud3"), 1), PhonebookFileResult::Done);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud3"), ExchangeKind::SpeedDial).code, 0);
   SpeedDialFields f{};
   getSpeedDialEntry(0, f);
   EXPECT_NE(f.number[0], '\0');
@@ -84,15 +84,15 @@ TEST_F(ConvertCommandTest, SpeedDialGoesToCsvAndBackToEveryForm) {
 TEST_F(ConvertCommandTest, ExtensionsAndTemplatesGoToCsvAndBack) {
   fillFullTables(32);
   const std::string tables = phonebookBytes().substr(sizeof phonebookImage.speedDial);
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud4"), 2), PhonebookFileResult::Done);
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), 3), PhonebookFileResult::Done);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud4"), ExchangeKind::Extensions).code, 0);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), ExchangeKind::Templates).code, 0);
   convert({"in.zud4", "ext.csv"});
   convert({"--kind=extensions", "ext.csv", "out.zud4"});
   convert({"in.zud9", "tpl.csv"});
   convert({"tpl.csv", "out.zud9", "--kind", "templates"});
   startUp();
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud4"), 2), PhonebookFileResult::Done);
-  ASSERT_EQ(loadPhonebookData(dir.file("out.zud9"), 3), PhonebookFileResult::Done);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud4"), ExchangeKind::Extensions).code, 0);
+  ASSERT_EQ(loadPhonebookData(dir.file("out.zud9"), ExchangeKind::Templates).code, 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(sizeof phonebookImage.speedDial), tables), "");
 }
 
@@ -113,21 +113,21 @@ TEST_F(ConvertCommandTest, HistoriesGoFromCsvToCsv) {
   struct Case {
     const char* kind;
     const char* fixture;
-    int historyKind;
+    HistoryKind historyKind;
   };
-  for (const Case& c : {Case{"internal-history", "history_internal.csv", 0},
-                        Case{"external-history", "history_external.csv", 1}}) {
+  for (const Case& c : {Case{"internal-history", "history_internal.csv", HistoryKind::Internal},
+                        Case{"external-history", "history_external.csv", HistoryKind::External}}) {
     const std::string in = std::string(ZU_SOURCE_DIR) + "/data/testdata/" + c.fixture;
     writeFile(dir.file("in.csv"), readFile(in));
     convert({"in.csv", "out.csv", "--kind", c.kind});
     startUp();
     ASSERT_EQ(loadHistoryCsvFile(dir.file("in.csv"), c.historyKind), 0);
-    const std::string before = c.historyKind == 0
+    const std::string before = c.historyKind == HistoryKind::Internal
         ? std::string(reinterpret_cast<const char*>(internalHistory), sizeof internalHistory)
         : std::string(reinterpret_cast<const char*>(externalHistory), sizeof externalHistory);
     startUp();
     ASSERT_EQ(loadHistoryCsvFile(dir.file("out.csv"), c.historyKind), 0);
-    const std::string after = c.historyKind == 0
+    const std::string after = c.historyKind == HistoryKind::Internal
         ? std::string(reinterpret_cast<const char*>(internalHistory), sizeof internalHistory)
         : std::string(reinterpret_cast<const char*>(externalHistory), sizeof externalHistory);
     EXPECT_EQ(firstDifference(after, before), "") << c.kind;
@@ -165,7 +165,7 @@ TEST_F(ConvertCommandTest, LoadErrorsExitWith1AndWriteNothing) {
 
 TEST_F(ConvertCommandTest, SaveErrorExitsWith1) {
   fillFixtureTables();
-  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), 3), PhonebookFileResult::Done);
+  ASSERT_EQ(savePhonebookData(dir.file("in.zud9"), ExchangeKind::Templates).code, 0);
   std::filesystem::create_directory(dir.file("out.csv"));
   const ProcessRun run = zuctl({"convert", "in.zud9", "out.csv", "--kind", "templates"});
   EXPECT_EQ(run.status, 1);

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ enum class EditKind { Phonebook, Restrictions, InternalHistory, ExternalHistory 
 
 struct EditFile {
   std::string path;
-  int phonebookKind = 0;  // 1 speed dial, 2 extension names, 3 templates
+  std::optional<ExchangeKind> phonebookKind;  // empty for files that are no phonebook file
 };
 
 int usage(const char* problem) {
@@ -54,13 +55,20 @@ int usage(const char* problem) {
   return 2;
 }
 
-// The phonebook table a file holds, by its extension (any case); 0 when none.
-int phonebookKindOf(const std::string& path) {
+// The phonebook table a file holds, by its extension (any case); none for another extension.
+std::optional<ExchangeKind> phonebookKindOf(const std::string& path) {
   const std::string ext = lowerAscii(extensionOf(path));
-  if (ext == ".zud8" || ext == ".zud3") return 1;
-  if (ext == ".zud4") return 2;
-  if (ext == ".zud9") return 3;
-  return 0;
+  if (ext == ".zud8" || ext == ".zud3") return ExchangeKind::SpeedDial;
+  if (ext == ".zud4") return ExchangeKind::Extensions;
+  if (ext == ".zud9") return ExchangeKind::Templates;
+  return std::nullopt;
+}
+
+// A message box text as one line: without the line ends around it.
+std::string trimmedMessage(const OpResult& r) {
+  const std::size_t first = r.message.find_first_not_of('\n');
+  const std::size_t last = r.message.find_last_not_of('\n');
+  return first == std::string::npos ? std::string() : r.message.substr(first, last - first + 1);
 }
 
 void fail(const char* text, const std::string& path) { std::fprintf(stderr, "zuctl edit: %s: %s\n", path.c_str(), text); }
@@ -68,10 +76,9 @@ void fail(const char* text, const std::string& path) { std::fprintf(stderr, "zuc
 bool loadFile(EditKind kind, const EditFile& f) {
   switch (kind) {
     case EditKind::Phonebook: {
-      const PhonebookFileResult r = loadPhonebookData(f.path, f.phonebookKind);
-      if (r == PhonebookFileResult::NoFile) fail("ファイルがありません。", f.path);
-      if (r == PhonebookFileResult::DataError) fail("ファイルデータ取得エラー発生", f.path);
-      return r == PhonebookFileResult::Done;
+      const OpResult r = loadPhonebookData(f.path, *f.phonebookKind);
+      if (!r.ok()) fail(trimmedMessage(r).c_str(), f.path);
+      return r.ok();
     }
     case EditKind::Restrictions: {
       const int r = loadRestrictionLocalFile(f.path);
@@ -82,7 +89,9 @@ bool loadFile(EditKind kind, const EditFile& f) {
     }
     case EditKind::InternalHistory:
     case EditKind::ExternalHistory: {
-      const int r = loadHistoryCsvFile(f.path, kind == EditKind::InternalHistory ? 0 : 1);
+      const HistoryKind history =
+          kind == EditKind::InternalHistory ? HistoryKind::Internal : HistoryKind::External;
+      const int r = loadHistoryCsvFile(f.path, history);
       if (r != 0) fail("ファイルがありません。", f.path);
       return r == 0;
     }
@@ -92,7 +101,7 @@ bool loadFile(EditKind kind, const EditFile& f) {
 
 bool saveFile(EditKind kind, const EditFile& f) {
   bool ok = true;
-  if (kind == EditKind::Phonebook) ok = savePhonebookData(f.path, f.phonebookKind) == PhonebookFileResult::Done;
+  if (kind == EditKind::Phonebook) ok = savePhonebookData(f.path, *f.phonebookKind).ok();
   if (kind == EditKind::Restrictions) ok = saveRestrictionLocalFile(f.path) == 0;
   if (!ok) fail("ファイルデータ保存エラー発生", f.path);
   return ok;
@@ -147,8 +156,8 @@ int runEditCommand(int argc, char** argv) {
     } else if (a.rfind("--", 0) == 0) {
       return usage(("unknown option " + a).c_str());
     } else {
-      EditFile f{a, 0};
-      if (kind == EditKind::Phonebook && (f.phonebookKind = phonebookKindOf(a)) == 0) {
+      EditFile f{a, phonebookKindOf(a)};
+      if (kind == EditKind::Phonebook && !f.phonebookKind) {
         return usage(("a phonebook file ends in .zud8, .zud3, .zud4 or .zud9: " + a).c_str());
       }
       files.push_back(f);
@@ -165,8 +174,8 @@ int runEditCommand(int argc, char** argv) {
     d.click(IDOK);
   });
   if (duplicatesAllowed) duplicateCheck = 0;
-  if (kind == EditKind::InternalHistory) historyKind = 0;
-  if (kind == EditKind::ExternalHistory) historyKind = 1;
+  if (kind == EditKind::InternalHistory) historyKind = HistoryKind::Internal;
+  if (kind == EditKind::ExternalHistory) historyKind = HistoryKind::External;
 
   for (const EditFile& f : files) {
     // A phonebook or restriction file that does not exist yet starts empty and is written on
@@ -185,7 +194,7 @@ int runEditCommand(int argc, char** argv) {
   CEditorSession session(menu);
   session.SetPort(static_cast<std::uint16_t>(port));
   // The phonebook editor starts only from the phonebook menu's state.
-  if (menu == EditorMenu::Phonebook) historyKind = 0;
+  if (menu == EditorMenu::Phonebook) historyKind = HistoryKind::Internal;
   if (!session.OnEditInBrowser(nullptr, openBrowser)) return 1;
   std::printf("%s\n", session.Url().c_str());
   std::fflush(stdout);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,7 +14,6 @@
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
 #include "data/user_info.h"
-#include "data/xml_access.h"
 
 namespace {
 
@@ -27,41 +25,6 @@ bool startsWithDigit(std::string_view s) { return !s.empty() && isDigit(s.front(
 
 constexpr bool isDialCharacter(char c) {
   return isDigit(c) || c == '*' || c == '#' || c == 'P' || c == '-' || c == 'M';
-}
-
-std::string exchangePath() { return std::string(exchangeDirectory) + exchangeFileName; }
-
-// Where `from` next occurs in [src, end), or null.
-const char* findNext(const char* src, const char* end, std::string_view from) {
-  while (src < end) {
-    const char* hit = static_cast<const char*>(
-        std::memchr(src, from.front(), static_cast<std::size_t>(end - src)));
-    if (!hit || static_cast<std::size_t>(end - hit) < from.size()) return nullptr;
-    if (std::memcmp(hit, from.data(), from.size()) == 0) return hit;
-    src = hit + 1;
-  }
-  return nullptr;
-}
-
-// Appends `text` to `out` with every `from` replaced by `to`. The result is counted first, so
-// that `out` grows once and by exactly what it needs.
-void appendReplaced(std::string& out, std::string_view text, std::string_view from,
-                    std::string_view to) {
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  std::size_t hits = 0;
-  for (const char* p = begin; (p = findNext(p, end, from)) != nullptr; p += from.size()) ++hits;
-  const std::size_t start = out.size();
-  out.resize(start + text.size() - hits * from.size() + hits * to.size());
-  char* dst = out.data() + start;
-  const char* src = begin;
-  for (const char* hit; (hit = findNext(src, end, from)) != nullptr; src = hit + from.size()) {
-    std::memcpy(dst, src, static_cast<std::size_t>(hit - src));
-    dst += hit - src;
-    std::memcpy(dst, to.data(), to.size());
-    dst += to.size();
-  }
-  if (end > src) std::memcpy(dst, src, static_cast<std::size_t>(end - src));
 }
 
 // Value of the leading decimal digits of `s`, looking at no more than maxDigits characters.
@@ -96,9 +59,9 @@ constexpr std::size_t kSpeedDialRowMax = 92;
 constexpr std::size_t kExtensionRowMax = 3 + 4 + 12 + 10 + 3 + 2;
 constexpr std::size_t kTemplateRowMax = 4 + 20 + 2;
 
-void appendSpeedDialRows(std::string& out) {
-  fillSpeedDialLines(0);
-  const bool tenColumns = sysTanfMode != 0;
+void appendSpeedDialRows(std::string& out, SpeedDialForm form) {
+  fillSpeedDialLines(0, form);
+  const bool tenColumns = form == SpeedDialForm::TenColumns;
   out.append(tenColumns ? kSpeedDial10Header : kSpeedDial7Header);
   out.append("\r\n");
   char row[kSpeedDialRowMax + 8];
@@ -253,7 +216,7 @@ void splitRow(std::string_view row, RowFields& out) {
 }
 
 // What the readers do with each byte of a field: drop it, keep it, or put a blank in its place.
-enum ByteRule : unsigned char { kDrop, kKeep, kBlank };
+enum class ByteRule : unsigned char { Drop, Keep, Blank };
 
 struct ByteRules {
   ByteRule rule[256];
@@ -262,7 +225,9 @@ struct ByteRules {
 // Dial characters stay, every other byte is dropped.
 constexpr ByteRules kDialRules = [] {
   ByteRules r{};
-  for (int c = 0; c < 256; ++c) r.rule[c] = isDialCharacter(static_cast<char>(c)) ? kKeep : kDrop;
+  for (int c = 0; c < 256; ++c) {
+    r.rule[c] = isDialCharacter(static_cast<char>(c)) ? ByteRule::Keep : ByteRule::Drop;
+  }
   return r;
 }();
 
@@ -272,9 +237,9 @@ constexpr ByteRules kReadingRules = [] {
   ByteRules r{};
   for (int c = 0; c < 256; ++c) {
     if (c == '"' || c == '\\' || c == '<' || c == '>') {
-      r.rule[c] = kBlank;
+      r.rule[c] = ByteRule::Blank;
     } else {
-      r.rule[c] = c >= 0x20 && c <= 0xDF ? kKeep : kDrop;
+      r.rule[c] = c >= 0x20 && c <= 0xDF ? ByteRule::Keep : ByteRule::Drop;
     }
   }
   return r;
@@ -287,8 +252,8 @@ void copyByRules(std::string_view s, char* dst, std::size_t maxBytes, const Byte
   for (std::size_t i = 0; i < s.size() && n < maxBytes; ++i) {
     const char c = s[i];
     const ByteRule rule = rules.rule[static_cast<unsigned char>(c)];
-    if (rule == kDrop) continue;
-    dst[n++] = rule == kKeep ? c : ' ';
+    if (rule == ByteRule::Drop) continue;
+    dst[n++] = rule == ByteRule::Keep ? c : ' ';
   }
 }
 
@@ -339,33 +304,33 @@ char lastCharacterOfRow(std::string_view row) {
 }
 
 // True when `header` is the column header of a kind of data other than `kind`.
-bool isOtherKindsHeader(std::string_view header, int kind) {
+bool isOtherKindsHeader(std::string_view header, ExchangeKind kind) {
   const bool speedDial = header.ends_with(kSpeedDial10Header) || header.ends_with(kSpeedDial7Header);
   const bool extensions = header.ends_with(kExtensionHeader);
   const bool templates = header.ends_with(kTemplateHeader);
   const bool other = header.ends_with(kRestrictionHeader) || header.ends_with(kInternalHistoryHeader) ||
                      header.ends_with(kExternalHistoryHeader);
-  if (kind == kExchangeSpeedDial) return extensions || templates || other;
-  if (kind == kExchangeExtensions) return speedDial || templates || other;
+  if (kind == ExchangeKind::SpeedDial) return extensions || templates || other;
+  if (kind == ExchangeKind::Extensions) return speedDial || templates || other;
   return speedDial || extensions || other;
 }
 
 // The header line of a body, or false (and nothing to parse) when the body has none or carries
 // another kind's header.
-bool takeHeader(RowCursor& rows, int kind, ExchangeReadSummary& summary, std::string_view& header) {
+bool takeHeader(RowCursor& rows, ExchangeKind kind, ExchangeReadSummary& summary, std::string_view& header) {
   if (!rows.header(header)) return false;
   summary.otherKindsHeader = isOtherKindsHeader(header, kind);
   return !summary.otherKindsHeader;
 }
 
-void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
+void parseSpeedDialBody(std::string_view body, const ExchangeRead& read, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!takeHeader(rows, kExchangeSpeedDial, summary, header)) return;
+  if (!takeHeader(rows, ExchangeKind::SpeedDial, summary, header)) return;
   summary.headerRecognised = header.ends_with(kSpeedDial10Header) || header.ends_with(kSpeedDial7Header);
-  const bool fromMainUnit = speedDialPass != 0;
-  const bool tenColumns = sysTanfMode != 0;
-  const int lastEntry = (memoryMode & 3) == 2 ? kSpeedDialEntries990 - 1 : kSpeedDialEntries - 1;
+  const bool fromMainUnit = read.source == RowSource::MainUnit;
+  const bool tenColumns = read.form == SpeedDialForm::TenColumns;
+  const int lastEntry = isMemoryCount990() ? kSpeedDialEntries990 - 1 : kSpeedDialEntries - 1;
   bool first = true;
   bool loading = true;
   std::string_view row;
@@ -429,7 +394,7 @@ void parseSpeedDialBody(std::string_view body, ExchangeReadSummary& summary) {
 void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!takeHeader(rows, kExchangeExtensions, summary, header)) return;
+  if (!takeHeader(rows, ExchangeKind::Extensions, summary, header)) return;
   summary.headerRecognised = header.ends_with(kExtensionHeader);
   std::string_view row;
   RowFields fields;
@@ -451,7 +416,7 @@ void parseExtensionBody(std::string_view body, ExchangeReadSummary& summary) {
 void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
   RowCursor rows(body);
   std::string_view header;
-  if (!takeHeader(rows, kExchangeTemplates, summary, header)) return;
+  if (!takeHeader(rows, ExchangeKind::Templates, summary, header)) return;
   summary.headerRecognised = header.ends_with(kTemplateHeader);
   std::string_view row;
   RowFields fields;
@@ -473,227 +438,52 @@ void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary) {
   }
 }
 
-bool isExchangeKind(int kind) {
-  return kind == kExchangeSpeedDial || kind == kExchangeExtensions || kind == kExchangeTemplates;
-}
-
-void parseBody(int kind, std::string_view body, ExchangeReadSummary& found) {
-  if (kind == kExchangeSpeedDial) {
-    parseSpeedDialBody(body, found);
-  } else if (kind == kExchangeExtensions) {
+void parseBody(const ExchangeRead& read, std::string_view body, ExchangeReadSummary& found) {
+  if (read.kind == ExchangeKind::SpeedDial) {
+    parseSpeedDialBody(body, read, found);
+  } else if (read.kind == ExchangeKind::Extensions) {
     parseExtensionBody(body, found);
   } else {
     parseTemplateBody(body, found);
   }
 }
 
-// ---- upload blocks ------------------------------------------------------------------------
-
-// The block files of one upload: the first is the caller's, each following one is created
-// here and replaced atomically once complete.
-class BlockSequence {
- public:
-  explicit BlockSequence(std::FILE* first) : m_first(first) {}
-  BlockSequence(const BlockSequence&) = delete;
-  BlockSequence& operator=(const BlockSequence&) = delete;
-
-  void write(std::string_view bytes) {
-    std::FILE* out = m_current ? m_current->file() : (m_sinkLost ? nullptr : m_first);
-    if (!out) return;
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) m_ok = false;
-  }
-
-  void startNext(const std::string& path) {
-    finishCurrent();
-    m_current = std::make_unique<AtomicFileWriter>(path);
-    if (!m_current->open()) {
-      m_current.reset();
-      m_sinkLost = true;
-      m_ok = false;
-    }
-  }
-
-  // Returns 1 when every block was written.
-  int finish() {
-    finishCurrent();
-    if (m_first && std::fflush(m_first) != 0) m_ok = false;
-    return m_ok ? 1 : 0;
-  }
-
- private:
-  void finishCurrent() {
-    if (m_current && !m_current->commit()) m_ok = false;
-    m_current.reset();
-  }
-
-  std::FILE* m_first;
-  std::unique_ptr<AtomicFileWriter> m_current;
-  bool m_sinkLost = false;
-  bool m_ok = true;
-};
-
-std::string numberedBlockPath(const std::string& firstBlockPath, std::string_view prefix, int first) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%04d.txt", first);
-  return directoryOf(firstBlockPath) + std::string(prefix) + digits;
-}
-
-std::string commasToAt(std::string_view row) {
-  std::string out(row);
-  std::replace(out.begin(), out.end(), ',', '@');
-  return out;
-}
-
-// ---- element converters -------------------------------------------------------------------
-
-// The rows text of the first element of the list: its first child's text.
-std::string elementText(const CXMLElementList& elements) {
-  if (elements.Length() == 0) return {};
-  CXMLElement element = elements.Item(0);
-  if (!element.HasChild()) return {};
-  return element.FirstChildText();
-}
-
-// The rows of an element's text start with the first row, never with the line end after the
-// opening tag.
-std::string_view firstRowOn(std::string_view text) {
-  const std::size_t start = text.find_first_not_of("\r\n");
-  return start == std::string_view::npos ? std::string_view() : text.substr(start);
-}
-
-// The line ends of element rows turned into CR LF: LF LF (from the main unit) or LF (from a
-// user's file), with the main unit's speed-dial and history rows losing their trailing comma.
-void appendRowEnds(std::string& out, std::string_view rows, int sourceFlag, bool rowComma) {
-  if (sourceFlag == 0) {
-    appendReplaced(out, rows, rowComma ? ",\n\n" : "\n\n", "\r\n");
-  } else {
-    appendReplaced(out, rows, "\n", "\r\n");
-  }
-}
-
-void appendTemplateRowsText(std::string& out, std::string_view rows, int sourceFlag) {
-  std::string text;
-  appendRowEnds(text, rows, sourceFlag, false);
-  out.reserve(out.size() + text.size() + text.size() / 4);
-  bool separatorSeen = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (isDigit(c)) {
-      out += c;
-    } else if (c == '@') {
-      out += separatorSeen ? '@' : ',';
-      separatorSeen = true;
-    } else if (c == ',') {
-      if (i + 1 < text.size() && text[i + 1] == '\n') {
-        out.append(",\r\n");
-        separatorSeen = false;
-      }
-    } else if (c == '\r' || c == '\n') {
-      if (separatorSeen) {
-        out.append(",\r\n");
-        separatorSeen = false;
-      }
-    } else {
-      out += c;
-    }
-  }
-}
-
-void appendRestrictionRowsText(std::string& out, std::string_view rows, int sourceFlag) {
-  std::string text(rows);
-  std::replace(text.begin(), text.end(), '@', ',');
-  appendRowEnds(out, text, sourceFlag, false);
-}
-
-std::string_view headerOf(ElementRows kind) {
-  switch (kind) {
-    case ElementRows::SpeedDial: return sysTanfMode ? kSpeedDial10Header : kSpeedDial7Header;
-    case ElementRows::Extensions: return kExtensionHeader;
-    case ElementRows::Templates: return kTemplateHeader;
-    case ElementRows::Restrictions: return kRestrictionHeader;
-    case ElementRows::InternalHistory: return kInternalHistoryHeader;
-    case ElementRows::ExternalHistory: return kExternalHistoryHeader;
-  }
-  return {};
-}
-
-void writeConverted(const CXMLElementList& elements, ElementRows kind, int sourceFlag,
-                    std::FILE* out) {
-  std::string text;
-  appendConvertedElement(elements, kind, sourceFlag, text);
-  if (out && !text.empty()) std::fwrite(text.data(), 1, text.size(), out);
-}
-
 }  // namespace
-
-// ---- rows of an exchange file -------------------------------------------------------------
-
-ExchangeFileRows::ExchangeFileRows(std::FILE* exchange) : m_owned(readOpenFileBytes(exchange)) {
-  m_text = m_owned;
-  skipHeaderLines();
-}
-
-ExchangeFileRows::ExchangeFileRows(std::string_view text) : m_text(text) { skipHeaderLines(); }
-
-void ExchangeFileRows::skipHeaderLines() {
-  const std::size_t start = std::min<std::size_t>(kUserInfoBytes, m_text.size());
-  const std::size_t headerEnd = m_text.find('\n', start);
-  m_pos = headerEnd == std::string_view::npos ? m_text.size() : headerEnd + 1;
-}
-
-bool ExchangeFileRows::next(std::string_view& row) {
-  while (m_pos < m_text.size()) {
-    std::size_t end = m_text.find('\n', m_pos);
-    if (end == std::string_view::npos) end = m_text.size();
-    std::string_view line = m_text.substr(m_pos, end - m_pos);
-    m_pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (startsWithDigit(line)) {
-      row = line;
-      return true;
-    }
-  }
-  return false;
-}
 
 // ---- exchange files -----------------------------------------------------------------------
 
-bool appendExchangeFileText(int kind, std::string& out) {
-  if (!isExchangeKind(kind)) return false;
-  const std::size_t rows = kind == kExchangeSpeedDial    ? kSpeedDialRows * kSpeedDialRowMax
-                           : kind == kExchangeExtensions ? kExtensionLineCount * kExtensionRowMax
-                                                         : kTemplateLastItem * kTemplateRowMax;
+void appendExchangeFileText(ExchangeKind kind, SpeedDialForm form, std::string& out) {
+  const std::size_t rows = kind == ExchangeKind::SpeedDial    ? kSpeedDialRows * kSpeedDialRowMax
+                           : kind == ExchangeKind::Extensions ? kExtensionLineCount * kExtensionRowMax
+                                                              : kTemplateLastItem * kTemplateRowMax;
   out.reserve(out.size() + kUserInfoBytes + 80 + rows);
   out.append(userInfoLine());
-  if (kind == kExchangeSpeedDial) {
-    appendSpeedDialRows(out);
-  } else if (kind == kExchangeExtensions) {
+  if (kind == ExchangeKind::SpeedDial) {
+    appendSpeedDialRows(out, form);
+  } else if (kind == ExchangeKind::Extensions) {
     appendExtensionRows(out);
   } else {
     appendTemplateRows(out);
   }
-  return true;
 }
 
-int writeExchangeFile(int kind) {
+OpResult writeExchangeFile(const std::string& path, ExchangeKind kind, SpeedDialForm form) {
   std::string body;
-  if (!appendExchangeFileText(kind, body)) return kExchangeBadKind;
-  const std::string path = exchangePath();
-  if (replaceFileAtomically(path, body)) return kExchangeDone;
-  if (exchangeDirectory[0] != '\0') {
+  appendExchangeFileText(kind, form, body);
+  if (replaceFileAtomically(path, body)) return OpResult::done();
+  const std::string directory = directoryOf(path);
+  if (!directory.empty()) {
     std::error_code ec;
-    std::filesystem::create_directories(exchangeDirectory, ec);
-    if (replaceFileAtomically(path, body)) return kExchangeDone;
+    std::filesystem::create_directories(directory, ec);
+    if (replaceFileAtomically(path, body)) return OpResult::done();
   }
-  return kExchangeCannotOpen;
+  return OpResult::failed(kExchangeCannotOpen);
 }
 
-int readExchangeFile(int kind) { return readExchangeFile(kind, nullptr); }
-
-int readExchangeFile(int kind, ExchangeReadSummary* summary) {
-  if (!isExchangeKind(kind)) return kExchangeBadKind;
-  std::FILE* file = std::fopen(exchangePath().c_str(), "rb");
-  if (!file) return kExchangeCannotOpen;
+OpResult readExchangeFile(const std::string& path, const ExchangeRead& read,
+                          ExchangeReadSummary* summary) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return OpResult::failed(kExchangeCannotOpen);
   char head[kUserInfoBytes];
   const std::size_t headBytes = std::fread(head, 1, sizeof head, file);
   if (headBytes > 0 && head[0] == '2') {
@@ -708,177 +498,24 @@ int readExchangeFile(int kind, ExchangeReadSummary* summary) {
   std::memset(body + bodyBytes, ' ', sizeof workLines - bodyBytes);
 
   ExchangeReadSummary found;
-  parseBody(kind, std::string_view(body, bodyBytes), found);
+  parseBody(read, std::string_view(body, bodyBytes), found);
   if (summary) *summary = found;
-  return kExchangeDone;
+  return OpResult::done();
 }
 
-int readExchangeText(int kind, std::string_view bytes, ExchangeReadSummary* summary) {
-  if (!isExchangeKind(kind)) return kExchangeBadKind;
+void readExchangeText(const ExchangeRead& read, std::string_view bytes,
+                      ExchangeReadSummary* summary) {
   if (!bytes.empty() && bytes.front() == '2') {
     const std::size_t headBytes = std::min<std::size_t>(kUserInfoBytes, bytes.size());
     takeUserInfoFields(bytes.substr(0, headBytes));
     bytes.remove_prefix(headBytes);
   }
   ExchangeReadSummary found;
-  parseBody(kind, bytes.substr(0, std::min(bytes.size(), sizeof workLines)), found);
+  parseBody(read, bytes.substr(0, std::min(bytes.size(), sizeof workLines)), found);
   if (summary) *summary = found;
-  return kExchangeDone;
 }
 
 bool exchangeBodyRefused(const ExchangeReadSummary& summary) {
   if (summary.otherKindsHeader) return true;
   return summary.rowsStored == 0 && (!summary.headerRecognised || summary.keyedRows > 0);
-}
-
-// ---- upload blocks ------------------------------------------------------------------------
-
-int makeSpeedDialBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                        const std::string& firstBlockPath, int form) {
-  const std::string element(form == 1 ? kSysTanfElement : kSysTanElement);
-  const std::string_view prefix = form == 1 ? kSysTanfBlockPrefix : kSysTanBlockPrefix;
-  const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
-  const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
-  ExchangeFileRows rows(exchange);
-  BlockSequence blocks(firstBlock);
-  blocks.write(open);
-  std::string_view row;
-  int count = 0;
-  while (rows.next(row)) {
-    blocks.write(row);
-    blocks.write(",\n\n");
-    ++count;
-    if (count % kSpeedDialBlockRows == 0 && count / kSpeedDialBlockRows < kSpeedDialBlockCount) {
-      blocks.write(close);
-      blocks.write("\n");
-      blocks.startNext(numberedBlockPath(firstBlockPath, prefix, count));
-      blocks.write(open);
-    }
-  }
-  blocks.write(close);
-  return blocks.finish();
-}
-
-int makeExtensionBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                        const std::string& firstBlockPath) {
-  const std::string open = std::string(kRootOpen) + "\n\n<" + std::string(kNaisenElement) + ">\n\n";
-  const std::string close = "</" + std::string(kNaisenElement) + ">\n\n" + std::string(kRootClose) + "\n";
-  ExchangeFileRows rows(exchange);
-  BlockSequence blocks(firstBlock);
-  blocks.write(open);
-  std::string_view row;
-  int count = 0;
-  std::size_t block = 0;
-  while (rows.next(row)) {
-    blocks.write(row);
-    blocks.write(",\n");
-    ++count;
-    if (block < std::size(kNaisenBlockEnds) && count == kNaisenBlockEnds[block]) {
-      ++block;
-      blocks.write(close);
-      blocks.startNext(directoryOf(firstBlockPath) + std::string(kNaisenBlockNames[block]));
-      blocks.write(open);
-    }
-  }
-  blocks.write(close);
-  return blocks.finish();
-}
-
-int makeTemplateBlock(std::FILE* exchange, std::FILE* firstBlock, const std::string&) {
-  ExchangeFileRows rows(exchange);
-  BlockSequence blocks(firstBlock);
-  blocks.write(std::string(kRootOpen) + "\r\n<" + std::string(kTemplateElement) + ">\r\n");
-  std::string_view row;
-  while (rows.next(row)) {
-    blocks.write(commasToAt(row));
-    blocks.write("\r");
-  }
-  blocks.write("</" + std::string(kTemplateElement) + ">\r\n" + std::string(kRootClose));
-  return blocks.finish();
-}
-
-int makeRestrictionBlocks(std::FILE* exchange, std::FILE* firstBlock,
-                          const std::string& firstBlockPath) {
-  const std::string element(kRestrictionElement);
-  const std::string open = std::string(kRootOpen) + "\n\n<" + element + ">\n\n";
-  const std::string close = "</" + element + ">\n\n" + std::string(kRootClose);
-  ExchangeFileRows rows(exchange);
-  BlockSequence blocks(firstBlock);
-  blocks.write(open);
-  std::string_view row;
-  int count = 0;
-  while (rows.next(row)) {
-    blocks.write(commasToAt(row));
-    blocks.write(",\n\n");
-    ++count;
-    if (count % kRestrictionBlockRows == 0 && count / kRestrictionBlockRows < kRestrictionBlockCount) {
-      blocks.write(close);
-      blocks.write("\n");
-      blocks.startNext(numberedBlockPath(firstBlockPath, kHkiseinoBlockPrefix, count));
-      blocks.write(open);
-    }
-  }
-  blocks.write(close);
-  return blocks.finish();
-}
-
-// ---- element converters -------------------------------------------------------------------
-
-void appendConvertedElement(const CXMLElementList& elements, ElementRows kind, int sourceFlag,
-                            std::string& out) {
-  const std::string text = elementText(elements);
-  const std::string_view rows = firstRowOn(text);
-  out.reserve(out.size() + rows.size() + rows.size() / 16 + 256);
-  out.append(headerOf(kind));
-  out.append("\r\n");
-  switch (kind) {
-    case ElementRows::SpeedDial:
-    case ElementRows::InternalHistory:
-    case ElementRows::ExternalHistory: appendRowEnds(out, rows, sourceFlag, true); break;
-    case ElementRows::Extensions: appendRowEnds(out, rows, sourceFlag, false); break;
-    case ElementRows::Templates: appendTemplateRowsText(out, rows, sourceFlag); break;
-    case ElementRows::Restrictions: appendRestrictionRowsText(out, rows, sourceFlag); break;
-  }
-  out.append(kind == ElementRows::Restrictions ? ",\r\n" : "\r\n");
-}
-
-std::string extensionRowsText(std::string_view rows, int sourceFlag) {
-  std::string out;
-  appendRowEnds(out, rows, sourceFlag, false);
-  return out;
-}
-
-std::string restrictionRowsText(std::string_view rows, int sourceFlag) {
-  std::string out;
-  appendRestrictionRowsText(out, rows, sourceFlag);
-  return out;
-}
-
-std::string templateRowsText(std::string_view rows, int sourceFlag) {
-  std::string out;
-  appendTemplateRowsText(out, rows, sourceFlag);
-  return out;
-}
-
-void convertSpeedDialElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::SpeedDial, sourceFlag, out);
-}
-
-void convertExtensionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::Extensions, sourceFlag, out);
-}
-
-void convertTemplateElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::Templates, sourceFlag, out);
-}
-
-void convertRestrictionElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag) {
-  writeConverted(elements, ElementRows::Restrictions, sourceFlag, out);
-}
-
-void convertHistoryElement(const CXMLElementList& elements, std::FILE* out, int sourceFlag,
-                           int historyKind) {
-  writeConverted(elements,
-                 historyKind == 1 ? ElementRows::InternalHistory : ElementRows::ExternalHistory,
-                 sourceFlag, out);
 }

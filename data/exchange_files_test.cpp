@@ -1,9 +1,12 @@
 #include "data/exchange_files.h"
 
+#include "data/element_converters.h"
+#include "data/upload_blocks.h"
 #include <gtest/gtest.h>
 
+#include "data/exchange_files_test_support.h"
 #include "data/exchange_format.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
 
@@ -11,69 +14,13 @@ using namespace phonebook_test;
 
 namespace {
 
-class ExchangeFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    startUp();
-    setLocalTimeForTesting(kFixtureTime);
-  }
-  void TearDown() override { setLocalTimeForTesting(std::nullopt); }
-
-  // Writes `bytes` as dir/name and reads it as exchange file `kind`.
-  int readBody(int kind, std::string_view bytes, ExchangeReadSummary* summary = nullptr) {
-    writeFile(dir.file("in.txt"), bytes);
-    ExchangePath at(dir.path(), "in.txt");
-    return readExchangeFile(kind, summary);
-  }
-
-  // A speed-dial exchange file without user-information line: the header and `rows`, each row
-  // ended with CR LF.
-  static std::string speedDialBody(const std::vector<std::string>& rows, bool tenColumns = true) {
-    std::string body(tenColumns ? kSpeedDial10Header : kSpeedDial7Header);
-    body += "\r\n";
-    for (const std::string& r : rows) body += r + "\r\n";
-    return body;
-  }
-
-  static SpeedDialFields entry(int n) {
-    SpeedDialFields f{};
-    getSpeedDialEntry(n, f);
-    return f;
-  }
-
-  static std::string templateText(int item) {
-    char out[21];
-    getTemplateMessage(item, out);
-    return out;
-  }
-
-  static ExtensionFields extension(int position) {
-    ExtensionFields f{};
-    getExtensionEntry(0, position, f);
-    return f;
-  }
-
-  std::string writeAndRead(int kind, const std::string& name) {
-    ExchangePath at(dir.path(), name);
-    EXPECT_EQ(writeExchangeFile(kind), 0);
-    return readFile(dir.file(name));
-  }
-
-  TempDir dir;
-};
-
-std::string speedDialMiddle(int from, int to, bool tenColumns, std::string_view end) {
-  std::string out;
-  for (int n = from; n < to; ++n) out += emptySpeedDialRow(n, tenColumns) + std::string(end);
-  return out;
-}
 
 // ---- writer -------------------------------------------------------------------------------
 
 TEST_F(ExchangeFilesTest, SpeedDialFileOfTenColumnsIsByteExact) {
   fillFixtureTables();
-  sysTanfMode = 1;
-  const std::string written = writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
+  form = SpeedDialForm::TenColumns;
+  const std::string written = writeAndRead(ExchangeKind::SpeedDial, "sys-tanf.txt");
   const std::string expected = fixture("exchange_sys-tanf.head") + speedDialMiddle(10, 9990, true, "\r\n") +
                                fixture("exchange_sys-tanf.tail");
   EXPECT_EQ(written, expected);
@@ -81,8 +28,8 @@ TEST_F(ExchangeFilesTest, SpeedDialFileOfTenColumnsIsByteExact) {
 
 TEST_F(ExchangeFilesTest, SpeedDialFileOfSevenColumnsIsByteExact) {
   fillFixtureTables();
-  sysTanfMode = 0;
-  const std::string written = writeAndRead(kExchangeSpeedDial, "sys-tan.txt");
+  form = SpeedDialForm::SevenColumns;
+  const std::string written = writeAndRead(ExchangeKind::SpeedDial, "sys-tan.txt");
   const std::string expected = fixture("exchange_sys-tan.head") + speedDialMiddle(10, 9990, false, "\r\n") +
                                fixture("exchange_sys-tan.tail");
   EXPECT_EQ(written, expected);
@@ -90,47 +37,35 @@ TEST_F(ExchangeFilesTest, SpeedDialFileOfSevenColumnsIsByteExact) {
 
 TEST_F(ExchangeFilesTest, SpeedDialFileHasTenThousandRowsUnderEitherMemoryCount) {
   memoryMode = 2;
-  const std::string written = writeAndRead(kExchangeSpeedDial, "sys-tan.txt");
+  const std::string written = writeAndRead(ExchangeKind::SpeedDial, "sys-tan.txt");
   EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1 + 1 + 10000);
 }
 
 TEST_F(ExchangeFilesTest, ExtensionFileIsByteExactWithTheDefaultEntries) {
   fillFixtureTables();
-  EXPECT_EQ(writeAndRead(kExchangeExtensions, "naisen.txt"), fixture("exchange_naisen.txt"));
+  EXPECT_EQ(writeAndRead(ExchangeKind::Extensions, "naisen.txt"), fixture("exchange_naisen.txt"));
 }
 
 TEST_F(ExchangeFilesTest, TemplateFileIsByteExact) {
   fillFixtureTables();
-  EXPECT_EQ(writeAndRead(kExchangeTemplates, "usertkbntmp.txt"), fixture("exchange_usertkbn.txt"));
+  EXPECT_EQ(writeAndRead(ExchangeKind::Templates, "usertkbntmp.txt"), fixture("exchange_usertkbn.txt"));
 }
 
 TEST_F(ExchangeFilesTest, WriterCreatesAMissingDirectory) {
   const std::string sub = dir.path() + "/a/b";
-  ExchangePath at(sub, "naisen.txt");
-  EXPECT_EQ(writeExchangeFile(kExchangeExtensions), 0);
+  EXPECT_TRUE(writeExchangeFile(sub + "/naisen.txt", ExchangeKind::Extensions, form).ok());
   EXPECT_TRUE(fileExists(sub + "/naisen.txt"));
 }
 
 TEST_F(ExchangeFilesTest, WriterThatCannotCreateTheFileGives30AndLeavesNothingBehind) {
   writeFile(dir.file("plain"), "x");
-  {
-    ExchangePath at(dir.path() + "/plain", "naisen.txt");  // a directory that is a file
-    EXPECT_EQ(writeExchangeFile(kExchangeExtensions), 30);
-  }
+  // A directory that is a file.
+  EXPECT_EQ(writeExchangeFile(dir.file("plain/naisen.txt"), ExchangeKind::Extensions, form).code, 30);
   std::filesystem::create_directory(dir.file("taken.txt"));
-  {
-    ExchangePath at(dir.path(), "taken.txt");  // the target is a directory
-    EXPECT_EQ(writeExchangeFile(kExchangeTemplates), 30);
-  }
+  // The target is a directory.
+  EXPECT_EQ(writeExchangeFile(dir.file("taken.txt"), ExchangeKind::Templates, form).code, 30);
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"plain", "taken.txt"}));
   EXPECT_EQ(readFile(dir.file("plain")), "x");
-}
-
-TEST_F(ExchangeFilesTest, OtherKindsAreRefusedWithoutWriting) {
-  ExchangePath at(dir.path(), "x.txt");
-  EXPECT_EQ(writeExchangeFile(3), kExchangeBadKind);
-  EXPECT_EQ(readExchangeFile(3), kExchangeBadKind);
-  EXPECT_TRUE(dir.names().empty());
 }
 
 // ---- reader: user-information line ----------------------------------------------------------
@@ -138,19 +73,18 @@ TEST_F(ExchangeFilesTest, OtherKindsAreRefusedWithoutWriting) {
 TEST_F(ExchangeFilesTest, UserInformationLineGivesTheSixFields) {
   setUserFields();
   const std::string fields = userFieldBytes();
-  sysTanfMode = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
+  form = SpeedDialForm::TenColumns;
+  writeAndRead(ExchangeKind::SpeedDial, "sys-tanf.txt");
   clearUserInfoFields();
-  ExchangePath at(dir.path(), "sys-tanf.txt");
-  EXPECT_EQ(readExchangeFile(kExchangeSpeedDial), 0);
+  EXPECT_TRUE(readExchangeFile(dir.file("sys-tanf.txt"), {ExchangeKind::SpeedDial, form}).ok());
   EXPECT_EQ(userFieldBytes(), fields);
 }
 
 TEST_F(ExchangeFilesTest, FileWithoutUserInformationLineLoadsFromItsFirstByteAndKeepsTheFields) {
   setUserFields();
   const std::string fields = userFieldBytes();
-  sysTanfMode = 1;
-  EXPECT_EQ(readBody(kExchangeSpeedDial, speedDialBody({"0000,0311112222,,,1,01,0,0,000,000"})), 0);
+  form = SpeedDialForm::TenColumns;
+  EXPECT_EQ(readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,0311112222,,,1,01,0,0,000,000"})), 0);
   EXPECT_STREQ(entry(0).number, "0311112222");
   EXPECT_EQ(userFieldBytes(), fields);
 }
@@ -158,23 +92,22 @@ TEST_F(ExchangeFilesTest, FileWithoutUserInformationLineLoadsFromItsFirstByteAnd
 TEST_F(ExchangeFilesTest, MissingFileGives30AndChangesNothing) {
   fillFixtureTables();
   const std::string before = phonebookBytes() + userFieldBytes();
-  ExchangePath at(dir.path(), "none.txt");
-  EXPECT_EQ(readExchangeFile(kExchangeSpeedDial), 30);
-  EXPECT_EQ(readExchangeFile(kExchangeExtensions), 30);
-  EXPECT_EQ(readExchangeFile(kExchangeTemplates), 30);
+  for (const ExchangeKind kind : {ExchangeKind::SpeedDial, ExchangeKind::Extensions, ExchangeKind::Templates}) {
+    EXPECT_EQ(readExchangeFile(dir.file("none.txt"), {kind, form}).code, 30);
+  }
   EXPECT_EQ(phonebookBytes() + userFieldBytes(), before);
 }
 
 // ---- reader: speed dial ---------------------------------------------------------------------
 
 TEST_F(ExchangeFilesTest, FirstRowMustBeEntryZero) {
-  sysTanfMode = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0001,111,,,1,01,0,0,000,000", "0002,222,,,1,01,0,0,000,000"}));
+  form = SpeedDialForm::TenColumns;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0001,111,,,1,01,0,0,000,000", "0002,222,,,1,01,0,0,000,000"}));
   EXPECT_STREQ(entry(1).number, "111") << "0001 begins with three zeros";
   startUp();
-  sysTanfMode = 1;
+  form = SpeedDialForm::TenColumns;
   ExchangeReadSummary summary;
-  EXPECT_EQ(readBody(kExchangeSpeedDial, speedDialBody({"1,111,,,1,01,0,0,000,000", "2,222,,,1,01,0,0,000,000"}),
+  EXPECT_EQ(readBody(ExchangeKind::SpeedDial, speedDialBody({"1,111,,,1,01,0,0,000,000", "2,222,,,1,01,0,0,000,000"}),
                      &summary), 0);
   EXPECT_STREQ(entry(1).number, "");
   EXPECT_STREQ(entry(2).number, "");
@@ -184,26 +117,26 @@ TEST_F(ExchangeFilesTest, FirstRowMustBeEntryZero) {
 
 TEST_F(ExchangeFilesTest, MemoryCountTwoStopsAfterEntry989) {
   memoryMode = 2;
-  sysTanfMode = 1;
+  form = SpeedDialForm::TenColumns;
   std::vector<std::string> rows;
   for (int n = 0; n < 10000; ++n) rows.push_back(emptySpeedDialRow(n, true));
   rows[989] = "0989,989,,,1,01,0,0,000,000";
   rows[990] = "0990,990,,,1,01,0,0,000,000";
   ExchangeReadSummary summary;
-  readBody(kExchangeSpeedDial, speedDialBody(rows), &summary);
+  readBody(ExchangeKind::SpeedDial, speedDialBody(rows), &summary);
   EXPECT_EQ(summary.rowsStored, 990);
   EXPECT_STREQ(entry(989).number, "989");
   memoryMode = 1;
   startUp();
-  sysTanfMode = 1;
-  readBody(kExchangeSpeedDial, speedDialBody(rows), &summary);
+  form = SpeedDialForm::TenColumns;
+  readBody(ExchangeKind::SpeedDial, speedDialBody(rows), &summary);
   EXPECT_EQ(summary.rowsStored, 10000);
   EXPECT_STREQ(entry(990).number, "990");
 }
 
 TEST_F(ExchangeFilesTest, TenColumnRowTakesGroupLineGroupDisplayModeAndTemplates) {
-  sysTanfMode = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,,,,0,01,0,0,000,000", "0001,0312345678,,,1,45,2,3,010,011"}));
+  form = SpeedDialForm::TenColumns;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,,,,0,01,0,0,000,000", "0001,0312345678,,,1,45,2,3,010,011"}));
   const SpeedDialFields f = entry(1);
   EXPECT_STREQ(f.speedDialGroup, "01");
   EXPECT_EQ(f.lineGroup, '2');
@@ -213,8 +146,8 @@ TEST_F(ExchangeFilesTest, TenColumnRowTakesGroupLineGroupDisplayModeAndTemplates
 }
 
 TEST_F(ExchangeFilesTest, UseOfARowWithANumberIsNormalised) {
-  sysTanfMode = 0;
-  readBody(kExchangeSpeedDial,
+  form = SpeedDialForm::SevenColumns;
+  readBody(ExchangeKind::SpeedDial,
            speedDialBody({"0000,1,,,5000,01,0", "0001,1,,,0,01,0", "0002,1,,,9,01,0", "0003,1,,,100,01,0",
                           "0004,1,,,8,01,0", "0005,1,,,456,01,0", "0006,1,,,457,01,0", "0007,1,,,ab,01,0",
                           "0008,,ﾅﾏｴ,,0,01,0"},
@@ -231,33 +164,33 @@ TEST_F(ExchangeFilesTest, UseOfARowWithANumberIsNormalised) {
 }
 
 TEST_F(ExchangeFilesTest, NumberKeepsOnlyDialCharacters) {
-  sysTanfMode = 0;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,(03) 1234-5678 ext.9#*PM,,,1,01,0"}, false));
+  form = SpeedDialForm::SevenColumns;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,(03) 1234-5678 ext.9#*PM,,,1,01,0"}, false));
   EXPECT_STREQ(entry(0).number, "031234-56789#*PM");
 }
 
 TEST_F(ExchangeFilesTest, ReadingBlanksMarkupAndDropsBytesOutsideTheHalfWidthRange) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   const std::string reading = std::string("A\"B\\C<D>E") + "\x01\xE0\x7F" + cp("ｱ");
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,," + reading + ",1,01,0"}, false));
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1,," + reading + ",1,01,0"}, false));
   EXPECT_EQ(std::string(entry(0).reading), "A B C D E\x7F" + cp("ｱ"));
 }
 
 TEST_F(ExchangeFilesTest, NameFromAUserFileIsCutWithoutSplittingACharacter) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   const std::string name = "ABCDEFGHIJKLMNOPQRS" + cp("東");  // 21 bytes, the last character at 19-20
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1," + name + ",,1,01,0"}, false));
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1," + name + ",,1,01,0"}, false));
   EXPECT_EQ(std::string(entry(0).name), "ABCDEFGHIJKLMNOPQRS");
   startUp();
-  speedDialPass = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1," + name + ",,1,01,0"}, false));
+  source = RowSource::MainUnit;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1," + name + ",,1,01,0"}, false));
   EXPECT_EQ(std::string(entry(0).name), name.substr(0, 20)) << "the main unit's name is taken as it is";
 }
 
 TEST_F(ExchangeFilesTest, EmptyRowClearsUseGroupsAndDisplay) {
   setSpeedDial(3, "1", "A", "A", "2", "07", 4, 3, 5, 6);
-  sysTanfMode = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,,,,0,01,0,0,000,000", "0003,,,,7,09,5,3,001,002"}));
+  form = SpeedDialForm::TenColumns;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,,,,0,01,0,0,000,000", "0003,,,,7,09,5,3,001,002"}));
   const SpeedDialFields f = entry(3);
   EXPECT_STREQ(f.use, "0");
   EXPECT_STREQ(f.speedDialGroup, "01");
@@ -267,9 +200,9 @@ TEST_F(ExchangeFilesTest, EmptyRowClearsUseGroupsAndDisplay) {
 }
 
 TEST_F(ExchangeFilesTest, ShortRowsAndRowsWithoutKeyAreSkipped) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   ExchangeReadSummary summary;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,,,1,01,0", "0001,1,,,1,01", "x002,1,,,1,01,0", "0003,3,,,1,01,0"}, false),
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1,,,1,01,0", "0001,1,,,1,01", "x002,1,,,1,01,0", "0003,3,,,1,01,0"}, false),
            &summary);
   EXPECT_EQ(summary.rowsStored, 2);
   EXPECT_STREQ(entry(1).number, "");
@@ -277,48 +210,48 @@ TEST_F(ExchangeFilesTest, ShortRowsAndRowsWithoutKeyAreSkipped) {
 }
 
 TEST_F(ExchangeFilesTest, SevenFieldRowOfTheMainUnitTakesItsLineGroupFromTheLastCharacter) {
-  sysTanfMode = 1;
-  speedDialPass = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,,,1,01,0", "0001,1,,,1,01,x5"}));
+  form = SpeedDialForm::TenColumns;
+  source = RowSource::MainUnit;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1,,,1,01,0", "0001,1,,,1,01,x5"}));
   EXPECT_EQ(entry(1).lineGroup, '5');
   EXPECT_EQ(entry(1).displayMode, 0);
+  source = RowSource::UserFile;
   startUp();
-  sysTanfMode = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,,,1,01,0", "0001,1,,,1,01,x5"}));
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1,,,1,01,0", "0001,1,,,1,01,x5"}));
   EXPECT_EQ(entry(1).lineGroup, '0') << "a user's file takes field 7";
 }
 
 TEST_F(ExchangeFilesTest, TemplatesOfAUserFileLookAtThreeCharacters) {
-  sysTanfMode = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,,,1,01,0,3,0123,45"}));
+  form = SpeedDialForm::TenColumns;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1,,,1,01,0,3,0123,45"}));
   EXPECT_EQ(entry(0).template1, 12);
   EXPECT_EQ(entry(0).template2, 45);
   startUp();
-  sysTanfMode = 1;
-  speedDialPass = 1;
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,,,1,01,0,3,0123,45"}));
+  form = SpeedDialForm::TenColumns;
+  source = RowSource::MainUnit;
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1,,,1,01,0,3,0123,45"}));
   EXPECT_EQ(entry(0).template1, 123);
 }
 
 TEST_F(ExchangeFilesTest, LongRowsAreCutAtTheRowBufferAndTheNextRowsStillLoad) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   std::string longName(1024 * 1024, 'N');
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1," + longName + ",,1,01,0", "0001,2,,,1,01,0"}, false));
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1," + longName + ",,1,01,0", "0001,2,,,1,01,0"}, false));
   EXPECT_STREQ(entry(0).number, "") << "the cut row has too few fields";
   EXPECT_STREQ(entry(1).number, "2");
 }
 
 TEST_F(ExchangeFilesTest, BodyLargerThanTheWorkLinesIsReadUpToTheirSize) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   std::vector<std::string> rows;
   for (int n = 0; n < 10000; ++n) rows.push_back(emptySpeedDialRow(n, false));
   std::string body = speedDialBody(rows, false) + std::string(3 * 1024 * 1024, 'x');
-  EXPECT_EQ(readBody(kExchangeSpeedDial, body), 0);
+  EXPECT_EQ(readBody(ExchangeKind::SpeedDial, body), 0);
 }
 
 // A row is looked at through a 5000-byte buffer: 4999 bytes of text are the most it holds.
 TEST_F(ExchangeFilesTest, RowsAtTheRowBufferBoundaryLoadUpToTheirFirst4999Bytes) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   auto rowOfLength = [](int n, std::size_t length) {
     std::string head = "000" + std::to_string(n) + ",1,,";
     const std::string tail = ",1,01,5";
@@ -328,7 +261,7 @@ TEST_F(ExchangeFilesTest, RowsAtTheRowBufferBoundaryLoadUpToTheirFirst4999Bytes)
   const std::string fits = rowOfLength(1, 4999);
   const std::string cut = rowOfLength(2, 5000);
   ASSERT_EQ(fits.size(), 4999u);
-  readBody(kExchangeSpeedDial, speedDialBody({"0000,1,,,1,01,0", fits, cut, "0003,3,,,1,01,4"}, false));
+  readBody(ExchangeKind::SpeedDial, speedDialBody({"0000,1,,,1,01,0", fits, cut, "0003,3,,,1,01,4"}, false));
   EXPECT_EQ(entry(1).lineGroup, '5');
   EXPECT_STREQ(entry(2).number, "1") << "the cut row keeps its seven fields";
   EXPECT_EQ(entry(2).lineGroup, '0') << "but its last character is beyond the buffer";
@@ -336,7 +269,7 @@ TEST_F(ExchangeFilesTest, RowsAtTheRowBufferBoundaryLoadUpToTheirFirst4999Bytes)
 }
 
 TEST_F(ExchangeFilesTest, RowsAfterTheLastEntryAreNotRead) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   std::vector<std::string> rows;
   for (int n = 0; n < 10000; ++n) rows.push_back(emptySpeedDialRow(n, false));
   rows[0] = "0000,100,,,1,01,0";
@@ -344,7 +277,7 @@ TEST_F(ExchangeFilesTest, RowsAfterTheLastEntryAreNotRead) {
   // A 10001st row: read, its first four digits would name entry 1000.
   rows.push_back("10000,999,,,1,01,0");
   rows.push_back("0000,999,,,1,01,0");
-  readBody(kExchangeSpeedDial, speedDialBody(rows, false));
+  readBody(ExchangeKind::SpeedDial, speedDialBody(rows, false));
   EXPECT_STREQ(entry(1000).number, "1000");
   EXPECT_STREQ(entry(0).number, "100");
 }
@@ -352,7 +285,7 @@ TEST_F(ExchangeFilesTest, RowsAfterTheLastEntryAreNotRead) {
 // The body was read in 192-byte pieces; rows whose CR LF falls on either side of a piece
 // boundary end there like any other.
 TEST_F(ExchangeFilesTest, RowEndsOnA192ByteBoundaryEndRows) {
-  sysTanfMode = 0;
+  form = SpeedDialForm::SevenColumns;
   std::string body = std::string(kSpeedDial7Header) + "\r\n";
   for (int n = 0; n < 40; ++n) {
     std::string row = emptySpeedDialRow(n, false);
@@ -365,7 +298,7 @@ TEST_F(ExchangeFilesTest, RowEndsOnA192ByteBoundaryEndRows) {
     body += row.substr(0, 5) + pad + row.substr(5) + "\r\n";
     ASSERT_EQ((body.size() - 2) % 192, n % 2 == 0 ? 191u : 0u) << n;
   }
-  readBody(kExchangeSpeedDial, body);
+  readBody(ExchangeKind::SpeedDial, body);
   for (int n = 0; n < 40; ++n) EXPECT_STREQ(entry(n).number, std::to_string(n + 1).c_str()) << n;
 }
 
@@ -377,7 +310,7 @@ TEST_F(ExchangeFilesTest, ExtensionRowsTakeTheirFieldsByTheFileRules) {
                            "102,7,ABCDEFGHI" + cp("東") + ",R\r\n" +                    // no split character
                            "103,8,short\r\n" +                                            // 3 fields
                            "x04,9,N,R\r\n";
-  readBody(kExchangeExtensions, body);
+  readBody(ExchangeKind::Extensions, body);
   EXPECT_STREQ(extension(101).extensionNumber, "1234");
   EXPECT_STREQ(extension(101).name, "ABCDEFGHIJ");
   EXPECT_STREQ(extension(101).reading, "A BC");
@@ -389,7 +322,7 @@ TEST_F(ExchangeFilesTest, ExtensionParserTakesAtMost385Rows) {
   std::string body = std::string(kExtensionHeader) + "\r\n";
   for (int i = 0; i < 385; ++i) body += "999,1,,\r\n";
   body += "102,55,,\r\n";
-  readBody(kExchangeExtensions, body);
+  readBody(ExchangeKind::Extensions, body);
   EXPECT_STREQ(extension(102).extensionNumber, "102");
 }
 
@@ -399,7 +332,7 @@ TEST_F(ExchangeFilesTest, TemplateRowNeedsAThreeDigitItemOfOneTo999) {
   const std::string body = std::string(kTemplateHeader) + "\r\n" + "001,one\r\n" + "1000,thousand\r\n" +
                            "02,two\r\n" + "000,zero\r\n" + "004,a,b\r\n" + "005,a,b,c\r\n" +
                            "999,last,x,y\r\n";
-  readBody(kExchangeTemplates, body);
+  readBody(ExchangeKind::Templates, body);
   EXPECT_EQ(templateText(1), "one");
   EXPECT_EQ(templateText(100), "");
   EXPECT_EQ(templateText(2), "");
@@ -412,7 +345,7 @@ TEST_F(ExchangeFilesTest, TemplateRowNeedsAThreeDigitItemOfOneTo999) {
 TEST_F(ExchangeFilesTest, TemplateRowReplacesThatItemOnly) {
   setTemplateMessage(51, "keep", 1);
   setTemplateMessage(52, "keep", 1);
-  readBody(kExchangeTemplates, std::string(kTemplateHeader) + "\r\n051,new\r\n");
+  readBody(ExchangeKind::Templates, std::string(kTemplateHeader) + "\r\n051,new\r\n");
   EXPECT_EQ(templateText(51), "new");
   EXPECT_EQ(templateText(52), "keep");
 }
@@ -421,204 +354,37 @@ TEST_F(ExchangeFilesTest, TemplateRowReplacesThatItemOnly) {
 
 TEST_F(ExchangeFilesTest, BodyOfTheRightKindWithoutRowsIsNotRefused) {
   ExchangeReadSummary summary;
-  readBody(kExchangeExtensions, std::string(kExtensionHeader) + "\r\n", &summary);
+  readBody(ExchangeKind::Extensions, std::string(kExtensionHeader) + "\r\n", &summary);
   EXPECT_TRUE(summary.headerRecognised);
   EXPECT_FALSE(exchangeBodyRefused(summary));
 }
 
 TEST_F(ExchangeFilesTest, BodyOfAnotherKindIsRefused) {
   fillFixtureTables();
-  const std::string naisen = writeAndRead(kExchangeExtensions, "naisen.txt");
+  const std::string naisen = writeAndRead(ExchangeKind::Extensions, "naisen.txt");
   const std::string before = phonebookBytes();
   ExchangeReadSummary summary;
-  sysTanfMode = 1;
-  readBody(kExchangeSpeedDial, naisen, &summary);
+  form = SpeedDialForm::TenColumns;
+  readBody(ExchangeKind::SpeedDial, naisen, &summary);
   EXPECT_TRUE(exchangeBodyRefused(summary));
-  readBody(kExchangeTemplates, naisen, &summary);
+  readBody(ExchangeKind::Templates, naisen, &summary);
   EXPECT_TRUE(exchangeBodyRefused(summary));
   EXPECT_EQ(phonebookBytes(), before);
 }
 
-// ---- upload blocks ----------------------------------------------------------------------------
-
-class BlockTest : public ExchangeFilesTest {
- protected:
-  // Makes the blocks of exchange file `name` with `maker`, the first block named `first`.
-  template <typename Maker>
-  int makeBlocks(const std::string& name, const std::string& first, Maker maker) {
-    std::FILE* exchange = std::fopen(dir.file(name).c_str(), "rb");
-    std::FILE* block = std::fopen(dir.file(first).c_str(), "wb");
-    const int result = maker(exchange, block, dir.file(first));
-    std::fclose(exchange);
-    std::fclose(block);
-    return result;
-  }
-};
-
-TEST_F(BlockTest, SpeedDialBlocksOfTenColumnsAreTwentyFilesOf500Rows) {
-  fillFixtureTables();
-  sysTanfMode = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
-  ASSERT_EQ(makeBlocks("sys-tanf.txt", "sys-tanf0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 1); }),
-            1);
-  for (int i = 0; i < 20; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "sys-tanf%04d.txt", i * 500);
-    const std::string block = readFile(dir.file(name));
-    const std::string open = "<root>\n\n<systanf>\n\n";
-    std::string expected = open;
-    if (i == 0) expected = fixture("block_sys-tanf0000.head") + speedDialMiddle(10, 490, true, ",\n\n") +
-                           fixture("block_sys-tanf0000.tail");
-    else if (i == 19) expected = open + speedDialMiddle(9500, 9990, true, ",\n\n") + fixture("block_sys-tanf9500.tail");
-    else expected = open + speedDialMiddle(i * 500, i * 500 + 500, true, ",\n\n") + "</systanf>\n\n</root>\n";
-    EXPECT_EQ(block, expected) << name;
-  }
-  EXPECT_FALSE(fileExists(dir.file("sys-tanf10000.txt")));
-}
-
-TEST_F(BlockTest, SpeedDialBlocksOfSevenColumnsUseTheSysTanNames) {
-  fillFixtureTables();
-  sysTanfMode = 0;
-  writeAndRead(kExchangeSpeedDial, "sys-tan.txt");
-  ASSERT_EQ(makeBlocks("sys-tan.txt", "sys-tan0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 0); }),
-            1);
-  EXPECT_EQ(readFile(dir.file("sys-tan0000.txt")), fixture("block_sys-tan0000.head") +
-                                                      speedDialMiddle(10, 490, false, ",\n\n") +
-                                                      fixture("block_sys-tan0000.tail"));
-  EXPECT_EQ(readFile(dir.file("sys-tan9500.txt")), "<root>\n\n<systan>\n\n" + speedDialMiddle(9500, 9990, false, ",\n\n") +
-                                                      fixture("block_sys-tan9500.tail"));
-}
-
-TEST_F(BlockTest, ExtensionBlocksSplitAfterRows51_101_151_201) {
-  fillFixtureTables();
-  writeAndRead(kExchangeExtensions, "naisen.txt");
-  ASSERT_EQ(makeBlocks("naisen.txt", "naisen101.txt", makeExtensionBlocks), 1);
-  for (const char* name : {"naisen101.txt", "naisen151.txt", "naisen241.txt", "naisen335.txt", "naisen429.txt"})
-    EXPECT_EQ(readFile(dir.file(name)), fixture(std::string("block_") + name)) << name;
-}
-
-TEST_F(BlockTest, TemplateBlockReplacesCommasAndEndsRowsWithCr) {
-  fillFixtureTables();
-  writeAndRead(kExchangeTemplates, "usertkbntmp.txt");
-  ASSERT_EQ(makeBlocks("usertkbntmp.txt", "usertkbn.txt", makeTemplateBlock), 1);
-  EXPECT_EQ(readFile(dir.file("usertkbn.txt")), fixture("block_usertkbn.txt"));
-}
-
-TEST_F(BlockTest, RestrictionBlocksHold1000RowsWithTheirEntryNumbersIntact) {
-  // The main unit's restriction file: its title ends with LF alone.
-  char line[kUserInfoBytes + 1];
-  formatUserInfoLine(line);
-  std::string text(line, kUserInfoBytes);
-  text += std::string(kRestrictionHeader) + "\n";
-  for (int n = 0; n < 10000; ++n) {
-    char row[32];
-    std::snprintf(row, sizeof row, "%04d,%s\r\n", n, n == 0 ? "0312345678" : "");
-    text += row;
-  }
-  writeFile(dir.file("hkiseinotmp.txt"), text);
-  ASSERT_EQ(makeBlocks("hkiseinotmp.txt", "hkiseino0000.txt", makeRestrictionBlocks), 1);
-  const std::string first = readFile(dir.file("hkiseino0000.txt"));
-  EXPECT_TRUE(first.starts_with("<root>\n\n<m018>\n\n0000@0312345678,\n\n0001@,\n\n")) << first.substr(0, 60);
-  EXPECT_TRUE(first.ends_with("0999@,\n\n</m018>\n\n</root>\n"));
-  const std::string last = readFile(dir.file("hkiseino9000.txt"));
-  EXPECT_TRUE(last.starts_with("<root>\n\n<m018>\n\n9000@,\n\n"));
-  EXPECT_TRUE(last.ends_with("9999@,\n\n</m018>\n\n</root>"));
-  EXPECT_EQ(std::count(last.begin(), last.end(), '@'), 1000);
-}
-
-TEST_F(BlockTest, BlockThatCannotBeCreatedIsReported) {
-  sysTanfMode = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
-  std::filesystem::create_directory(dir.file("sys-tanf0500.txt"));
-  EXPECT_EQ(makeBlocks("sys-tanf.txt", "sys-tanf0000.txt",
-                       [](std::FILE* e, std::FILE* b, const std::string& p) { return makeSpeedDialBlocks(e, b, p, 1); }),
-            0);
-}
-
-// ---- element converters ---------------------------------------------------------------------
-
-class ConverterTest : public ExchangeFilesTest {
- protected:
-  // Converts the element `tag` of the document `xml` with `convert` and returns what it wrote.
-  template <typename Convert>
-  std::string convert(const std::string& xml, const std::string& tag, Convert convert) {
-    writeFile(dir.file("doc.xml"), xml);
-    CXMLAccess document;
-    EXPECT_TRUE(document.Load(dir.file("doc.xml")));
-    std::FILE* out = std::fopen(dir.file("out.txt").c_str(), "wb");
-    convert(document.GetElements(tag), out);
-    std::fclose(out);
-    return readFile(dir.file("out.txt"));
-  }
-};
-
-TEST_F(ConverterTest, SpeedDialFromTheMainUnitDropsTheRowCommas) {
-  sysTanfMode = 1;
-  const std::string out = convert("<root>\n\n<systanf>\n\n0000,1,,,1,01,0,0,000,000,\n\n0001,2,,,1,01,0,0,000,000,\n\n</systanf>\n\n</root>",
-                                  "systanf", [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 0); });
-  EXPECT_EQ(out, std::string(kSpeedDial10Header) + "\r\n0000,1,,,1,01,0,0,000,000\r\n0001,2,,,1,01,0,0,000,000,\r\n");
-}
-
-TEST_F(ConverterTest, SpeedDialFromAUserFileStartsWithTheFirstRow) {
-  sysTanfMode = 0;
-  const std::string out = convert("<root>\r\n<systan>\r\n0000,1,,,1,01,0,\r0001,2,,,1,01,0\r</systan>\r\n</root>",
-                                  "systan", [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 1); });
-  EXPECT_EQ(out, std::string(kSpeedDial7Header) + "\r\n0000,1,,,1,01,0,\r\n0001,2,,,1,01,0\r\n");
-}
-
-TEST_F(ConverterTest, MissingElementGivesTheHeaderAlone) {
-  sysTanfMode = 1;
-  const std::string out = convert("<root>\r\n<systan>\r\n0000,1,,,1,01,0\r</systan>\r\n</root>", "systanf",
-                                  [](const CXMLElementList& l, std::FILE* f) { convertSpeedDialElement(l, f, 1); });
-  EXPECT_EQ(out, std::string(kSpeedDial10Header) + "\r\n\r\n");
-}
-
-TEST_F(ConverterTest, ExtensionRowsEndInCrLf) {
-  EXPECT_EQ(convert("<root>\n\n<naisen>\n\n101,101,,,\n\n102,102,A,B,\n\n</naisen>\n\n</root>\n", "naisen",
-                    [](const CXMLElementList& l, std::FILE* f) { convertExtensionElement(l, f, 0); }),
-            std::string(kExtensionHeader) + "\r\n101,101,,,\r\n102,102,A,B,\r\n");
-  EXPECT_EQ(extensionRowsText("101,101,,,\n102,,,,", 1), "101,101,,,\r\n102,,,,");
-}
-
-TEST_F(ConverterTest, TemplateRowsTakeOnlyTheFirstAtAsSeparator) {
-  const std::string out = convert("<root>\r\n<m046>\r\n001@text\r002@a@b\r003@\r</m046>\r\n</root>", "m046",
-                                  [](const CXMLElementList& l, std::FILE* f) { convertTemplateElement(l, f, 1); });
-  EXPECT_EQ(out, std::string(kTemplateHeader) + "\r\n001,text,\r\n002,a@b,\r\n003,\r\n")
-      << "the last row ends with the text, so its closing line end is the converter's own";
-  EXPECT_EQ(templateRowsText("001@text,\n\n002@x,\n\n", 0), "001,text,\r\n002,x,\r\n");
-}
-
-TEST_F(ConverterTest, RestrictionRowsEndWithACommaAndTheTextWithOneMore) {
-  EXPECT_EQ(convert("<root>\r\n<m018>\r\n0000@0312,\n0001@,\n</m018>\r\n</root>", "m018",
-                    [](const CXMLElementList& l, std::FILE* f) { convertRestrictionElement(l, f, 1); }),
-            std::string(kRestrictionHeader) + "\r\n0000,0312,\r\n0001,,,\r\n");
-  EXPECT_EQ(restrictionRowsText("0000@1,\n\n0001@2,", 0), "0000,1,\r\n0001,2,");
-}
-
-TEST_F(ConverterTest, HistoryRowsTakeTheHeaderOfTheirKind) {
-  const std::string xml = "<root>\n\n<naityaklog>\n\n0001,a,\n\n0002,b,\n\n</naityaklog>\n\n</root>";
-  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, 0, 1); }),
-            std::string(kInternalHistoryHeader) + "\r\n0001,a\r\n0002,b,\r\n");
-  EXPECT_EQ(convert(xml, "naityaklog", [](const CXMLElementList& l, std::FILE* f) { convertHistoryElement(l, f, 1, 2); }),
-            std::string(kExternalHistoryHeader) + "\r\n0001,a,\r\n\r\n0002,b,\r\n");
-}
-
-// ---- the whole exchange: write, blocks, download text, read ---------------------------------
 
 TEST_F(ExchangeFilesTest, TablesSurviveTheTripThroughTheMainUnitsForms) {
   fillFullTables(7);
   const std::string before = phonebookBytes();
-  sysTanfMode = 1;
-  speedDialPass = 1;
-  writeAndRead(kExchangeSpeedDial, "sys-tanf.txt");
-  writeAndRead(kExchangeExtensions, "naisen.txt");
+  form = SpeedDialForm::TenColumns;
+  source = RowSource::MainUnit;
+  writeAndRead(ExchangeKind::SpeedDial, "sys-tanf.txt");
+  writeAndRead(ExchangeKind::Extensions, "naisen.txt");
   // What the main unit sends back is the blocks' rows in one element.
   {
     std::FILE* exchange = std::fopen(dir.file("sys-tanf.txt").c_str(), "rb");
     std::FILE* block = std::fopen(dir.file("sys-tanf0000.txt").c_str(), "wb");
-    ASSERT_EQ(makeSpeedDialBlocks(exchange, block, dir.file("sys-tanf0000.txt"), 1), 1);
+    ASSERT_EQ(makeSpeedDialBlocks(exchange, block, dir.file("sys-tanf0000.txt"), SpeedDialForm::TenColumns), 1);
     std::fclose(exchange);
     std::fclose(block);
   }
@@ -634,22 +400,19 @@ TEST_F(ExchangeFilesTest, TablesSurviveTheTripThroughTheMainUnitsForms) {
   document += "</systanf>\n\n</root>";
   writeFile(dir.file("doc.xml"), document);
   startUp();
-  sysTanfMode = 1;
-  speedDialPass = 1;
+  form = SpeedDialForm::TenColumns;
+  source = RowSource::MainUnit;
   CXMLAccess xml;
   ASSERT_TRUE(xml.Load(dir.file("doc.xml")));
   std::FILE* out = std::fopen(dir.file("down.txt").c_str(), "wb");
   char line[kUserInfoBytes + 1];
   formatUserInfoLine(line);
   std::fwrite(line, 1, kUserInfoBytes, out);
-  convertSpeedDialElement(xml.GetElements("systanf"), out, 0);
+  convertSpeedDialElement(xml.GetElements("systanf"), out, RowSource::MainUnit, form);
   std::fclose(out);
-  {
-    ExchangePath at(dir.path(), "down.txt");
-    ExchangeReadSummary summary;
-    EXPECT_EQ(readExchangeFile(kExchangeSpeedDial, &summary), 0);
-    EXPECT_EQ(summary.rowsStored, 10000);
-  }
+  ExchangeReadSummary summary;
+  EXPECT_TRUE(readExchangeFile(dir.file("down.txt"), {ExchangeKind::SpeedDial, form, source}, &summary).ok());
+  EXPECT_EQ(summary.rowsStored, 10000);
   EXPECT_EQ(std::string(phonebookBytes(), 0, sizeof phonebookImage.speedDial),
             before.substr(0, sizeof phonebookImage.speedDial));
 }

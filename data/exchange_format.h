@@ -8,16 +8,12 @@
 
 #include <string_view>
 
+#include "data/table_kinds.h"
 
-// ---- exchange-file kinds and results ------------------------------------------------------
-
-constexpr int kExchangeSpeedDial = 1;   // form chosen by sysTanfMode
-constexpr int kExchangeExtensions = 2;
-constexpr int kExchangeTemplates = 4;
+// ---- results -----------------------------------------------------------------------------
 
 constexpr int kExchangeDone = 0;
 constexpr int kExchangeCannotOpen = 30;  // the file cannot be opened or created
-constexpr int kExchangeBadKind = -1;     // a kind other than 1, 2 or 4: nothing done
 
 // ---- file names ---------------------------------------------------------------------------
 

@@ -120,8 +120,8 @@ int headerLineCount(const std::string& header) {
   return lines;
 }
 
-void storeLine(std::string_view line, int kind) {
-  if (kind == 0) {
+void storeLine(std::string_view line, HistoryKind kind) {
+  if (kind == HistoryKind::Internal) {
     InternalCallRecord r = parseInternalHistoryLine(line);
     if (r.recordNumber != 0) storeInternalCallRecord(r.recordNumber - 1, r);
   } else {
@@ -130,8 +130,8 @@ void storeLine(std::string_view line, int kind) {
   }
 }
 
-void clearHistory(int kind) {
-  if (kind == 0)
+void clearHistory(HistoryKind kind) {
+  if (kind == HistoryKind::Internal)
     std::memset(internalHistory, 0, sizeof internalHistory);
   else
     std::memset(externalHistory, 0, sizeof externalHistory);
@@ -259,7 +259,7 @@ std::string formatExternalHistoryLine(const ExternalCallRecord& r) {
   return out;
 }
 
-int parseDownloadedHistoryFile(const std::string& path, int kind) {
+int parseDownloadedHistoryFile(const std::string& path, HistoryKind kind) {
   TextFileReader reader;
   if (!reader.open(path)) return 30;
   std::string line;
@@ -272,7 +272,7 @@ int parseDownloadedHistoryFile(const std::string& path, int kind) {
   return 0;
 }
 
-int loadHistoryCsvFile(const std::string& path, int kind) {
+int loadHistoryCsvFile(const std::string& path, HistoryKind kind) {
   TextFileReader reader;
   if (!reader.open(path)) return 30;
   clearHistory(kind);
@@ -292,13 +292,13 @@ int loadHistoryCsvFile(const std::string& path, int kind) {
   return 0;
 }
 
-int saveHistoryCsvFile(const std::string& path, int kind) {
+int saveHistoryCsvFile(const std::string& path, HistoryKind kind) {
   std::string out = userInfoLine();
   out.reserve(kUserInfoBytes + 256 + kCallHistoryRecords * 128);
-  out += kind == 0 ? internalHistoryCsvTitle() : externalHistoryCsvTitle();
+  out += kind == HistoryKind::Internal ? internalHistoryCsvTitle() : externalHistoryCsvTitle();
   out += '\n';
   for (int p = 0; p < kCallHistoryRecords; ++p) {
-    if (kind == 0) {
+    if (kind == HistoryKind::Internal) {
       InternalCallRecord r = readInternalCallRecord(p);
       if (r.recordNumber == 0) continue;
       out += formatInternalHistoryLine(r);

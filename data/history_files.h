@@ -1,7 +1,7 @@
 // The call-history files: the downloaded "naityaklog.txt" / "gaityaklog.txt" and the local CSV
 // files of either history, without any dialog.
 //
-// kind is historyKind's meaning: 0 = internal history, 1 = external history.
+// `kind` names the internal or the external history.
 //
 // A downloaded file and a CSV share their lines: an optional header (a user-information line,
 // collected as collectUserInfoHeader describes), a title line, and one comma-separated line per
@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "data/call_history.h"
+#include "data/table_kinds.h"
 
 // The CSV title lines in CP932, without their line end.
 const std::string& internalHistoryCsvTitle();
@@ -31,13 +32,13 @@ std::string formatExternalHistoryLine(const ExternalCallRecord& r);
 // Parses a downloaded history file into the history of `kind`, merging by position: records the
 // file does not mention stay as they were. Header fields are taken from a header beginning
 // with '2'; the next line (the titles) is skipped; up to 5001 data lines follow.
-int parseDownloadedHistoryFile(const std::string& path, int kind);
+int parseDownloadedHistoryFile(const std::string& path, HistoryKind kind);
 
 // Loads a CSV file into the history of `kind`: every record is cleared first, then up to 5002
 // lines are read (header, title, data; the title yields record number 0 and is ignored).
-int loadHistoryCsvFile(const std::string& path, int kind);
+int loadHistoryCsvFile(const std::string& path, HistoryKind kind);
 
 // Saves the history of `kind` as CSV: the user-information line (CR LF), the title (LF) and one
 // line (LF) per record whose number is not 0, written through a temporary file that replaces
 // the target only once complete.
-int saveHistoryCsvFile(const std::string& path, int kind);
+int saveHistoryCsvFile(const std::string& path, HistoryKind kind);

@@ -1,5 +1,5 @@
 #include "data/history_files.h"
-#include "data/user_info_test_line.h"
+#include "data/user_info_test_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 
 #include "base/cp932.h"
 #include "base/platform.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/call_history.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
@@ -192,7 +192,7 @@ TEST_F(HistoryFilesTest, DownloadPlacesRecordsByNumberAndMergesWithTheTable) {
   std::string file = userLine("UNIT") + "\r\n\r\n" + internalHistoryCsvTitle() +
                      "\r\n1,2024/01/01,,,,,,,,,,,,,,\r\n0,2024/01/05,,,,,,,,,,,,,,\r\n";
   writeFile(path("naityaklog.txt"), file);
-  ASSERT_EQ(parseDownloadedHistoryFile(path("naityaklog.txt"), 0), 0);
+  ASSERT_EQ(parseDownloadedHistoryFile(path("naityaklog.txt"), HistoryKind::Internal), 0);
   EXPECT_STREQ(internalHistory[0].date, "2024/01/01");
   EXPECT_EQ(internalHistory[0].recordNumber, 1);
   EXPECT_STREQ(internalHistory[8].date, "old");
@@ -201,25 +201,25 @@ TEST_F(HistoryFilesTest, DownloadPlacesRecordsByNumberAndMergesWithTheTable) {
       ASSERT_EQ(internalHistory[p].recordNumber, 0) << p;
     }
   EXPECT_EQ(std::string(userInfoHeader.field1, 4), "UNIT");
-  EXPECT_EQ(parseDownloadedHistoryFile(path("gaityaklog.txt"), 1), 30);
+  EXPECT_EQ(parseDownloadedHistoryFile(path("gaityaklog.txt"), HistoryKind::External), 30);
 }
 
 TEST_F(HistoryFilesTest, InternalCsvMatchesTheHandWrittenFixture) {
   setFixtureHeader();
   fillInternalFixture();
-  ASSERT_EQ(saveHistoryCsvFile(path("in.csv"), 0), 0);
+  ASSERT_EQ(saveHistoryCsvFile(path("in.csv"), HistoryKind::Internal), 0);
   EXPECT_EQ(readFile(path("in.csv")), fixture("history_internal.csv"));
 }
 
 TEST_F(HistoryFilesTest, ExternalCsvMatchesTheHandWrittenFixture) {
   setFixtureHeader();
   fillExternalFixture();
-  ASSERT_EQ(saveHistoryCsvFile(path("ex.csv"), 1), 0);
+  ASSERT_EQ(saveHistoryCsvFile(path("ex.csv"), HistoryKind::External), 0);
   EXPECT_EQ(readFile(path("ex.csv")), fixture("history_external.csv"));
 }
 
 TEST_F(HistoryFilesTest, EmptyHistorySavesHeaderAndTitleOnly) {
-  ASSERT_EQ(saveHistoryCsvFile(path("e.csv"), 1), 0);
+  ASSERT_EQ(saveHistoryCsvFile(path("e.csv"), HistoryKind::External), 0);
   std::string written = readFile(path("e.csv"));
   ASSERT_EQ(written.size(), 192u + 155u + 1u);
   EXPECT_EQ(written.substr(190, 2), "\r\n");
@@ -228,7 +228,7 @@ TEST_F(HistoryFilesTest, EmptyHistorySavesHeaderAndTitleOnly) {
 
 TEST_F(HistoryFilesTest, CallerTypeLetterRoundTripsAsLowerCase) {
   writeFile(path("in.csv"), "3,2024/01/01,,,,,A,,0,,,,,,,\n");
-  ASSERT_EQ(loadHistoryCsvFile(path("in.csv"), 0), 0);
+  ASSERT_EQ(loadHistoryCsvFile(path("in.csv"), HistoryKind::Internal), 0);
   EXPECT_EQ(internalHistory[2].partyTypes, 10);
   EXPECT_EQ(formatInternalHistoryLine(internalHistory[2]), "3,2024/01/01,,,,,a,,0,,,,,,,");
 }
@@ -240,7 +240,7 @@ TEST_F(HistoryFilesTest, CsvLoadEmptiesWhatTheFileDoesNotHold) {
     storeExternalCallRecord(p, r);
   }
   writeFile(path("in.csv"), userLine("") + "\r\n" + externalHistoryCsvTitle() + "\n2,x,,,,,,,,,,\n");
-  ASSERT_EQ(loadHistoryCsvFile(path("in.csv"), 1), 0);
+  ASSERT_EQ(loadHistoryCsvFile(path("in.csv"), HistoryKind::External), 0);
   EXPECT_EQ(externalHistory[1].recordNumber, 2);
   EXPECT_STREQ(externalHistory[1].date, "x");
   for (int p : {0, 2, 9}) EXPECT_EQ(externalHistory[p].recordNumber, 0) << p;
@@ -250,7 +250,7 @@ TEST_F(HistoryFilesTest, CsvLoadOfAMissingFileLeavesTheTable) {
   InternalCallRecord r{};
   r.recordNumber = 1;
   storeInternalCallRecord(0, r);
-  EXPECT_EQ(loadHistoryCsvFile(path("absent.csv"), 0), 30);
+  EXPECT_EQ(loadHistoryCsvFile(path("absent.csv"), HistoryKind::Internal), 30);
   EXPECT_EQ(internalHistory[0].recordNumber, 1);
 }
 
@@ -298,11 +298,11 @@ TEST_F(HistoryFilesTest, FullHistoriesRoundTripThroughCsv) {
   ExternalCallRecord externalBefore[kCallHistoryRecords];
   std::memcpy(internalBefore, internalHistory, sizeof internalBefore);
   std::memcpy(externalBefore, externalHistory, sizeof externalBefore);
-  ASSERT_EQ(saveHistoryCsvFile(path("i.csv"), 0), 0);
-  ASSERT_EQ(saveHistoryCsvFile(path("e.csv"), 1), 0);
+  ASSERT_EQ(saveHistoryCsvFile(path("i.csv"), HistoryKind::Internal), 0);
+  ASSERT_EQ(saveHistoryCsvFile(path("e.csv"), HistoryKind::External), 0);
   resetCallHistories();
-  ASSERT_EQ(loadHistoryCsvFile(path("i.csv"), 0), 0);
-  ASSERT_EQ(loadHistoryCsvFile(path("e.csv"), 1), 0);
+  ASSERT_EQ(loadHistoryCsvFile(path("i.csv"), HistoryKind::Internal), 0);
+  ASSERT_EQ(loadHistoryCsvFile(path("e.csv"), HistoryKind::External), 0);
   for (int p = 0; p < kCallHistoryRecords; ++p) {
     ASSERT_EQ(std::memcmp(&internalHistory[p], &internalBefore[p], sizeof(InternalCallRecord)), 0) << p;
     ASSERT_EQ(std::memcmp(&externalHistory[p], &externalBefore[p], sizeof(ExternalCallRecord)), 0) << p;
@@ -314,15 +314,15 @@ TEST_F(HistoryFilesTest, CsvLoadReadsAtMost5002Lines) {
   for (int n = 1; n <= 5000; ++n) file += std::to_string(n) + ",d,,,,,,,,,,\n";
   file += "1,overflow,,,,,,,,,,\n";
   writeFile(path("e.csv"), file);
-  ASSERT_EQ(loadHistoryCsvFile(path("e.csv"), 1), 0);
+  ASSERT_EQ(loadHistoryCsvFile(path("e.csv"), HistoryKind::External), 0);
   EXPECT_STREQ(externalHistory[0].date, "d");
   EXPECT_STREQ(externalHistory[4999].date, "d");
 }
 
 TEST_F(HistoryFilesTest, SaveIntoAFolderInTheTargetsPlaceFails) {
   ASSERT_EQ(::mkdir(path("out.csv").c_str(), 0700), 0);
-  EXPECT_EQ(saveHistoryCsvFile(path("out.csv"), 0), 30);
-  EXPECT_EQ(saveHistoryCsvFile(path("absent/out.csv"), 0), 30);
+  EXPECT_EQ(saveHistoryCsvFile(path("out.csv"), HistoryKind::Internal), 30);
+  EXPECT_EQ(saveHistoryCsvFile(path("absent/out.csv"), HistoryKind::Internal), 30);
 }
 
 TEST_F(HistoryFilesTest, HostileInputNeverCrashesTheLoaders) {
@@ -337,7 +337,7 @@ TEST_F(HistoryFilesTest, HostileInputNeverCrashesTheLoaders) {
                                 fixture("history_internal.csv").substr(0, 250)};
   for (const std::string& bytes : inputs) {
     writeFile(path("bad.csv"), bytes);
-    for (int kind : {0, 1}) {
+    for (HistoryKind kind : {HistoryKind::Internal, HistoryKind::External}) {
       EXPECT_EQ(loadHistoryCsvFile(path("bad.csv"), kind), 0);
       EXPECT_EQ(parseDownloadedHistoryFile(path("bad.csv"), kind), 0);
     }

@@ -6,107 +6,100 @@
 #include "base/text_file.h"
 #include "data/exchange_files.h"
 #include "data/exchange_format.h"
+#include "data/local_file_text.h"
 #include "data/process_state.h"
 #include "data/tagged_files.h"
 #include "data/user_info.h"
 
 namespace {
 
+OpResult noFile() { return OpResult::failed(kPhonebookNoFile, local_file_text::kNoFile); }
+OpResult dataError() { return OpResult::failed(kPhonebookDataError, local_file_text::kDataError); }
+OpResult saveError() { return OpResult::failed(kPhonebookSaveError, local_file_text::kSaveError); }
+
 bool hasExtension(const std::string& path, std::string_view extension) {
   return lowerAscii(extensionOf(path)) == extension;
 }
 
-int exchangeKindOf(int kind) { return kind == 3 ? kExchangeTemplates : kind; }
-
-void setSpeedDialFormFor(const std::string& path, int kind, bool csv) {
-  if (kind == 1) sysTanfMode = (csv || hasExtension(path, ".zud8")) ? 1 : 0;
+// A speed-dial file's form follows its name: ".csv" and ".zud8" hold 10 columns, any other name
+// 7. The form found is also the link's until the next file or transfer says otherwise. The
+// other kinds have one form and leave sysTanfMode alone.
+SpeedDialForm speedDialFormFor(const std::string& path, ExchangeKind kind, bool csv) {
+  if (kind != ExchangeKind::SpeedDial) return SpeedDialForm::TenColumns;
+  sysTanfMode = (csv || hasExtension(path, ".zud8")) ? 1 : 0;
+  return speedDialFormOf(sysTanfMode);
 }
 
-std::string_view elementFor(int kind) {
-  if (kind == 1) return sysTanfMode ? kSysTanfElement : kSysTanElement;
-  return kind == 2 ? kNaisenElement : kTemplateElement;
+std::string_view elementFor(ExchangeKind kind, SpeedDialForm form) {
+  if (kind == ExchangeKind::SpeedDial) {
+    return form == SpeedDialForm::TenColumns ? kSysTanfElement : kSysTanElement;
+  }
+  return kind == ExchangeKind::Extensions ? kNaisenElement : kTemplateElement;
 }
 
-TaggedRows rowsFor(int kind) {
-  if (kind == 1) return TaggedRows::SpeedDial;
-  return kind == 2 ? TaggedRows::Extensions : TaggedRows::Templates;
+TaggedRows rowsFor(ExchangeKind kind) {
+  if (kind == ExchangeKind::SpeedDial) return TaggedRows::SpeedDial;
+  return kind == ExchangeKind::Extensions ? TaggedRows::Extensions : TaggedRows::Templates;
 }
 
-PhonebookFileResult resultOfRead(int result, const ExchangeReadSummary& summary) {
-  if (result == kExchangeCannotOpen) return PhonebookFileResult::NoFile;
+OpResult resultOfRead(const ExchangeReadSummary& summary) {
   tablesEdited = 1;
-  if (result != kExchangeDone || exchangeBodyRefused(summary)) return PhonebookFileResult::DataError;
-  return PhonebookFileResult::Done;
+  return exchangeBodyRefused(summary) ? dataError() : OpResult::done();
 }
 
-PhonebookFileResult readIntoTables(int kind) {
+OpResult loadCsvFile(const std::string& path, const ExchangeRead& read) {
   ExchangeReadSummary summary;
-  const int result = readExchangeFile(exchangeKindOf(kind), &summary);
-  return resultOfRead(result, summary);
+  if (!readExchangeFile(path, read, &summary).ok()) return noFile();
+  return resultOfRead(summary);
 }
 
 // The head of the file gives the user-information text; the rows of the kind's element follow
 // it as exchange-file text, which is read into the tables as the exchange file would be.
-PhonebookFileResult loadTaggedFile(const std::string& path, int kind) {
+OpResult loadTaggedFile(const std::string& path, const ExchangeRead& read) {
   TextFileReader reader;
-  if (!reader.open(path)) return PhonebookFileResult::NoFile;
+  if (!reader.open(path)) return noFile();
   std::string text;
   const TaggedHeaderResult head = collectTaggedHeader(
       reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, text);
-  if (head != TaggedHeaderResult::Found) return PhonebookFileResult::DataError;
+  if (head != TaggedHeaderResult::Found) return dataError();
   takeUserInfoFields(text);
-  if (!convertTaggedRows(path, elementFor(kind), rowsFor(kind), text)) return PhonebookFileResult::NoFile;
+  if (!convertTaggedRows(path, elementFor(read.kind, read.form), rowsFor(read.kind), text)) {
+    return noFile();
+  }
   ExchangeReadSummary summary;
-  const int result = readExchangeText(exchangeKindOf(kind), text, &summary);
-  return resultOfRead(result, summary);
+  readExchangeText(read, text, &summary);
+  return resultOfRead(summary);
 }
 
 // The exchange-file text of the kind becomes the tagged file, which replaces the target.
-PhonebookFileResult saveTaggedFile(const std::string& path, int kind) {
+OpResult saveTaggedFile(const std::string& path, ExchangeKind kind, SpeedDialForm form) {
   std::string exchange;
-  if (!appendExchangeFileText(exchangeKindOf(kind), exchange)) return PhonebookFileResult::SaveError;
+  appendExchangeFileText(kind, form, exchange);
   std::string tagged;
   appendTaggedFile(rowsFor(kind), exchange, tagged);
-  return replaceFileAtomically(path, tagged) ? PhonebookFileResult::Done : PhonebookFileResult::SaveError;
+  return replaceFileAtomically(path, tagged) ? OpResult::done() : saveError();
 }
 
 }  // namespace
 
 bool isCsvFileName(const std::string& path) { return hasExtension(path, ".csv"); }
 
-std::uint64_t phonebookSaveSpaceNeeded(int kind) {
-  if (kind == 1) return 12000;
-  if (kind == 2) return (memoryMode & 3) == 2 ? 2000 : 4000;
+std::uint64_t phonebookSaveSpaceNeeded(ExchangeKind kind) {
+  if (kind == ExchangeKind::SpeedDial) return 12000;
+  if (kind == ExchangeKind::Extensions) return isMemoryCount990() ? 2000 : 4000;
   return 20000000;
 }
 
-PhonebookFileResult loadPhonebookData(const std::string& path, int kind) {
-  if (kind < 1 || kind > 3) return PhonebookFileResult::DataError;
+OpResult loadPhonebookData(const std::string& path, ExchangeKind kind) {
   const bool csv = isCsvFileName(path);
   clearUserInfoFields();
-  setSpeedDialFormFor(path, kind, csv);
-  PhonebookFileResult result;
-  if (csv) {
-    pointExchangePathAt(path);
-    result = readIntoTables(kind);
-  } else {
-    result = loadTaggedFile(path, kind);
-  }
-  pointExchangePathAt(path);
-  return result;
+  const ExchangeRead read{kind, speedDialFormFor(path, kind, csv), RowSource::UserFile};
+  return csv ? loadCsvFile(path, read) : loadTaggedFile(path, read);
 }
 
-PhonebookFileResult savePhonebookData(const std::string& path, int kind) {
-  if (kind < 1 || kind > 3) return PhonebookFileResult::SaveError;
+OpResult savePhonebookData(const std::string& path, ExchangeKind kind) {
   const bool csv = isCsvFileName(path);
-  setSpeedDialFormFor(path, kind, csv);
-  PhonebookFileResult result = PhonebookFileResult::Done;
-  if (csv) {
-    pointExchangePathAt(path);
-    if (writeExchangeFile(exchangeKindOf(kind)) != kExchangeDone) result = PhonebookFileResult::SaveError;
-  } else {
-    result = saveTaggedFile(path, kind);
-  }
-  pointExchangePathAt(path);
-  return result;
+  const SpeedDialForm form = speedDialFormFor(path, kind, csv);
+  if (!csv) return saveTaggedFile(path, kind, form);
+  return writeExchangeFile(path, kind, form).ok() ? OpResult::done() : saveError();
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/exchange_format.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/user_info.h"
 
 using namespace phonebook_test;
@@ -19,17 +19,17 @@ class PhonebookFileIoTest : public ::testing::Test {
   void TearDown() override { setLocalTimeForTesting(std::nullopt); }
 
   // Saves the tables of `kind` as `name`, starts up afresh and loads the file back.
-  PhonebookFileResult saveAndLoad(int kind, const std::string& name) {
-    EXPECT_EQ(savePhonebookData(dir.file(name), kind), PhonebookFileResult::Done);
+  int saveAndLoad(ExchangeKind kind, const std::string& name) {
+    EXPECT_EQ(savePhonebookData(dir.file(name), kind).code, 0);
     startUp();
-    return loadPhonebookData(dir.file(name), kind);
+    return loadPhonebookData(dir.file(name), kind).code;
   }
 
   // Loads `bytes` written as `name` and checks that the tables did not change.
-  PhonebookFileResult loadLeavesTables(int kind, const std::string& name, std::string_view bytes) {
+  int loadLeavesTables(ExchangeKind kind, const std::string& name, std::string_view bytes) {
     writeFile(dir.file(name), bytes);
     const std::string before = phonebookBytes();
-    const PhonebookFileResult result = loadPhonebookData(dir.file(name), kind);
+    const int result = loadPhonebookData(dir.file(name), kind).code;
     EXPECT_EQ(firstDifference(phonebookBytes(), before), "") << name;
     return result;
   }
@@ -44,8 +44,8 @@ class PhonebookFileIoTest : public ::testing::Test {
     return f;
   }
 
-  std::string savedFile(int kind, const std::string& name) {
-    EXPECT_EQ(savePhonebookData(dir.file(name), kind), PhonebookFileResult::Done);
+  std::string savedFile(ExchangeKind kind, const std::string& name) {
+    EXPECT_EQ(savePhonebookData(dir.file(name), kind).code, 0);
     return readFile(dir.file(name));
   }
 
@@ -60,7 +60,7 @@ TEST_F(PhonebookFileIoTest, FullTableRoundTripsThroughZud8) {
   const std::string tables = phonebookBytes();
   const std::string lists = privateListBytes();
   const std::string fields = userFieldBytes();
-  EXPECT_EQ(saveAndLoad(1, "book.zud8"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::SpeedDial, "book.zud8"), 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial),
                             tables.substr(0, sizeof phonebookImage.speedDial)), "");
   EXPECT_EQ(privateListBytes(), lists);
@@ -79,7 +79,7 @@ TEST_F(PhonebookFileIoTest, Zud3LosesOnlyDisplayModeAndTemplates) {
     expected[n].template1 = 0;
     expected[n].template2 = 0;
   }
-  EXPECT_EQ(saveAndLoad(1, "book.zud3"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::SpeedDial, "book.zud3"), 0);
   EXPECT_EQ(sysTanfMode, 0);
   int differing = 0;
   for (int n = 0; n < kSpeedDialEntries; ++n) {
@@ -94,17 +94,17 @@ TEST_F(PhonebookFileIoTest, CsvOfEveryKindRoundTrips) {
   setUserFields();
   const std::string tables = phonebookBytes();
   const std::string fields = userFieldBytes();
-  EXPECT_EQ(saveAndLoad(1, "sd.csv"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::SpeedDial, "sd.csv"), 0);
   EXPECT_EQ(sysTanfMode, 1) << "a speed-dial .csv is always the 10-column form";
   EXPECT_EQ(userFieldBytes(), fields);
   const std::string speedDial = phonebookBytes().substr(0, sizeof phonebookImage.speedDial);
   startUp();
   fillFullTables(13);
-  EXPECT_EQ(saveAndLoad(2, "ext.CSV"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::Extensions, "ext.CSV"), 0);
   const std::string directory = phonebookBytes().substr(sizeof phonebookImage.speedDial, sizeof(ExtensionEntry) * kExtensionSlots);
   startUp();
   fillFullTables(13);
-  EXPECT_EQ(saveAndLoad(3, "tpl.csv"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::Templates, "tpl.csv"), 0);
   const std::string templates = phonebookBytes().substr(sizeof phonebookImage.speedDial + sizeof(ExtensionEntry) * kExtensionSlots);
   EXPECT_EQ(firstDifference(speedDial + directory + templates, tables), "");
 }
@@ -112,11 +112,11 @@ TEST_F(PhonebookFileIoTest, CsvOfEveryKindRoundTrips) {
 TEST_F(PhonebookFileIoTest, Zud4AndZud9RoundTrip) {
   fillFullTables(14);
   const std::string tables = phonebookBytes();
-  EXPECT_EQ(saveAndLoad(2, "ext.zud4"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::Extensions, "ext.zud4"), 0);
   const std::string directory = phonebookBytes().substr(sizeof phonebookImage.speedDial, sizeof(ExtensionEntry) * kExtensionSlots);
   startUp();
   fillFullTables(14);
-  EXPECT_EQ(saveAndLoad(3, "tpl.zud9"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::Templates, "tpl.zud9"), 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial), std::string(sizeof phonebookImage.speedDial, '\0')), "")
       << "a template load touches nothing else";
   EXPECT_EQ(firstDifference(directory + phonebookBytes().substr(sizeof phonebookImage.speedDial + directory.size()),
@@ -126,18 +126,18 @@ TEST_F(PhonebookFileIoTest, Zud4AndZud9RoundTrip) {
 TEST_F(PhonebookFileIoTest, TaggedFileThatIsNoWholeDocumentStillLoads) {
   fillFullTables(15);
   const std::string tables = phonebookBytes().substr(0, sizeof phonebookImage.speedDial);
-  std::string file = savedFile(1, "a.zud8");
+  std::string file = savedFile(ExchangeKind::SpeedDial, "a.zud8");
   file.resize(file.size() - 7);  // without "</root>"
   writeFile(dir.file("a.zud8"), file);
   startUp();
-  EXPECT_EQ(loadPhonebookData(dir.file("a.zud8"), 1), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("a.zud8"), ExchangeKind::SpeedDial).code, 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial), tables), "");
 }
 
 TEST_F(PhonebookFileIoTest, ReadingsWithMarkupCharactersRoundTrip) {
   fillFullTables(16, true);
   const std::string tables = phonebookBytes();
-  EXPECT_EQ(saveAndLoad(1, "amp.zud8"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::SpeedDial, "amp.zud8"), 0);
   EXPECT_EQ(firstDifference(phonebookBytes().substr(0, sizeof phonebookImage.speedDial),
                             tables.substr(0, sizeof phonebookImage.speedDial)), "");
 }
@@ -148,19 +148,19 @@ TEST_F(PhonebookFileIoTest, TextThatLooksLikeCharacterReferencesRoundTripsThroug
   setSpeedDial(0, "0312345678", "R&amp;D&#65;", "A&lt;B&gt;", "1", "01", 0, 0, 0, 0);
   setExtension(101, "1001", "&quot;", "&apos;");
   setTemplateMessage(1, cp("&lt;注意&gt;"), 1);
-  EXPECT_EQ(saveAndLoad(1, "e.zud8"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::SpeedDial, "e.zud8"), 0);
   EXPECT_STREQ(entry(0).name, "R&amp;D&#65;");
   EXPECT_STREQ(entry(0).reading, "A&lt;B&gt;");
   startUp();
   setExtension(101, "1001", "&quot;", "&apos;");
-  EXPECT_EQ(saveAndLoad(2, "e.zud4"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::Extensions, "e.zud4"), 0);
   ExtensionFields ext{};
   getExtensionEntry(0, 101, ext);
   EXPECT_STREQ(ext.name, "&quot;");
   EXPECT_STREQ(ext.reading, "&apos;");
   startUp();
   setTemplateMessage(1, cp("&lt;注意&gt;"), 1);
-  EXPECT_EQ(saveAndLoad(3, "e.zud9"), PhonebookFileResult::Done);
+  EXPECT_EQ(saveAndLoad(ExchangeKind::Templates, "e.zud9"), 0);
   char text[21];
   getTemplateMessage(1, text);
   EXPECT_EQ(std::string(text), cp("&lt;注意&gt;"));
@@ -171,73 +171,73 @@ TEST_F(PhonebookFileIoTest, TextThatLooksLikeCharacterReferencesRoundTripsThroug
 TEST_F(PhonebookFileIoTest, Zud8WhoseElementIsSystanLoadsNothingWithoutError) {
   fillFixtureTables();
   sysTanfMode = 0;
-  const std::string zud3 = savedFile(1, "a.zud3");
+  const std::string zud3 = savedFile(ExchangeKind::SpeedDial, "a.zud3");
   startUp();
-  EXPECT_EQ(loadLeavesTables(1, "a.zud8", zud3), PhonebookFileResult::Done);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::SpeedDial, "a.zud8", zud3), 0);
 }
 
 TEST_F(PhonebookFileIoTest, CsvWithoutUserInformationLineLoadsFromItsFirstRow) {
   fillFixtureTables();
-  std::string csv = savedFile(1, "a.csv").substr(kUserInfoBytes);
+  std::string csv = savedFile(ExchangeKind::SpeedDial, "a.csv").substr(kUserInfoBytes);
   startUp();
   setUserFields();
   writeFile(dir.file("b.csv"), csv);
-  EXPECT_EQ(loadPhonebookData(dir.file("b.csv"), 1), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("b.csv"), ExchangeKind::SpeedDial).code, 0);
   EXPECT_STREQ(entry(0).number, "03-1234-5678P9");
   EXPECT_EQ(userFieldBytes(), std::string(sizeof userInfoHeader, ' ')) << "the fields are blanked by the load";
 }
 
 TEST_F(PhonebookFileIoTest, FileOfAnotherKindIsRefusedAndLoadsNothing) {
   fillFixtureTables();
-  const std::string extensions = savedFile(2, "e.csv");
-  const std::string templates = savedFile(3, "t.csv");
-  const std::string speedDial = savedFile(1, "s.csv");
+  const std::string extensions = savedFile(ExchangeKind::Extensions, "e.csv");
+  const std::string templates = savedFile(ExchangeKind::Templates, "t.csv");
+  const std::string speedDial = savedFile(ExchangeKind::SpeedDial, "s.csv");
   startUp();
-  EXPECT_EQ(loadLeavesTables(1, "x.csv", extensions), PhonebookFileResult::DataError);
-  EXPECT_EQ(loadLeavesTables(1, "x.csv", templates), PhonebookFileResult::DataError);
-  EXPECT_EQ(loadLeavesTables(2, "x.csv", speedDial), PhonebookFileResult::DataError);
-  EXPECT_EQ(loadLeavesTables(2, "x.csv", templates), PhonebookFileResult::DataError);
-  EXPECT_EQ(loadLeavesTables(3, "x.csv", speedDial), PhonebookFileResult::DataError);
-  EXPECT_EQ(loadLeavesTables(3, "x.csv", extensions), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::SpeedDial, "x.csv", extensions), kPhonebookDataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::SpeedDial, "x.csv", templates), kPhonebookDataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Extensions, "x.csv", speedDial), kPhonebookDataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Extensions, "x.csv", templates), kPhonebookDataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Templates, "x.csv", speedDial), kPhonebookDataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Templates, "x.csv", extensions), kPhonebookDataError);
 }
 
 TEST_F(PhonebookFileIoTest, FileOfItsKindWithoutRowsIsNoError) {
-  EXPECT_EQ(loadLeavesTables(2, "e.csv", std::string(kExtensionHeader) + "\r\n"), PhonebookFileResult::Done);
-  EXPECT_EQ(loadLeavesTables(3, "t.csv", std::string(kTemplateHeader) + "\r\n"), PhonebookFileResult::Done);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Extensions, "e.csv", std::string(kExtensionHeader) + "\r\n"), 0);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Templates, "t.csv", std::string(kTemplateHeader) + "\r\n"), 0);
 }
 
 // ---- the tagged file's parts --------------------------------------------------------------------
 
 TEST_F(PhonebookFileIoTest, UserPartAfterTheElementIsRefused) {
   fillFixtureTables();
-  std::string file = savedFile(2, "a.zud4");
+  std::string file = savedFile(ExchangeKind::Extensions, "a.zud4");
   const std::size_t user = file.find("<USER>\r\n");
   const std::string userPart = file.substr(user, file.find("<naisen>") - user);
   file.erase(user, userPart.size());
   file.insert(file.find("</naisen>"), userPart);
   startUp();
-  EXPECT_EQ(loadLeavesTables(2, "b.zud4", file), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Extensions, "b.zud4", file), kPhonebookDataError);
 }
 
 TEST_F(PhonebookFileIoTest, MissingUserPartOrElementIsRefused) {
   fillFixtureTables();
-  const std::string file = savedFile(3, "a.zud9");
+  const std::string file = savedFile(ExchangeKind::Templates, "a.zud9");
   startUp();
   std::string noUser = file;
   noUser.replace(noUser.find("<USER>"), 6, "<USR>");
-  EXPECT_EQ(loadLeavesTables(3, "b.zud9", noUser), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Templates, "b.zud9", noUser), kPhonebookDataError);
   std::string noElement = file;
   noElement.replace(noElement.find("<m046>"), 6, "<m047>");
-  EXPECT_EQ(loadLeavesTables(3, "c.zud9", noElement), PhonebookFileResult::DataError);
+  EXPECT_EQ(loadLeavesTables(ExchangeKind::Templates, "c.zud9", noElement), kPhonebookDataError);
 }
 
 // ---- files of the user's that must survive ------------------------------------------------------
 
 TEST_F(PhonebookFileIoTest, TaggedLoadLeavesAFileNamedLikeItsWorkFileAlone) {
   fillFixtureTables();
-  savedFile(1, "book.zud8");
+  savedFile(ExchangeKind::SpeedDial, "book.zud8");
   writeFile(dir.file("book.tmp"), "mine");
-  EXPECT_EQ(loadPhonebookData(dir.file("book.zud8"), 1), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("book.zud8"), ExchangeKind::SpeedDial).code, 0);
   EXPECT_EQ(readFile(dir.file("book.tmp")), "mine");
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"book.tmp", "book.zud8"}));
 }
@@ -245,10 +245,10 @@ TEST_F(PhonebookFileIoTest, TaggedLoadLeavesAFileNamedLikeItsWorkFileAlone) {
 TEST_F(PhonebookFileIoTest, TaggedSaveLeavesExchangeFilesOfTheUserAlone) {
   for (const char* name : {"sys-tan.txt", "naisen.txt", "usertkbn.txt"}) writeFile(dir.file(name), "mine");
   fillFixtureTables();
-  savedFile(1, "a.zud8");
-  savedFile(1, "a.zud3");
-  savedFile(2, "a.zud4");
-  savedFile(3, "a.zud9");
+  savedFile(ExchangeKind::SpeedDial, "a.zud8");
+  savedFile(ExchangeKind::SpeedDial, "a.zud3");
+  savedFile(ExchangeKind::Extensions, "a.zud4");
+  savedFile(ExchangeKind::Templates, "a.zud9");
   for (const char* name : {"sys-tan.txt", "naisen.txt", "usertkbn.txt"}) EXPECT_EQ(readFile(dir.file(name)), "mine");
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.zud3", "a.zud4", "a.zud8", "a.zud9", "naisen.txt",
                                                    "sys-tan.txt", "usertkbn.txt"}));
@@ -258,24 +258,22 @@ TEST_F(PhonebookFileIoTest, FailedSaveLeavesThePreviousFileAndNoTemporaryFile) {
   fillFixtureTables();
   std::filesystem::create_directory(dir.file("taken.zud8"));
   std::filesystem::create_directory(dir.file("taken.csv"));
-  EXPECT_EQ(savePhonebookData(dir.file("taken.zud8"), 1), PhonebookFileResult::SaveError);
-  EXPECT_EQ(savePhonebookData(dir.file("taken.csv"), 2), PhonebookFileResult::SaveError);
-  EXPECT_EQ(savePhonebookData(dir.file("missing/a.zud9"), 3), PhonebookFileResult::SaveError);
+  EXPECT_EQ(savePhonebookData(dir.file("taken.zud8"), ExchangeKind::SpeedDial).code, kPhonebookSaveError);
+  EXPECT_EQ(savePhonebookData(dir.file("taken.csv"), ExchangeKind::Extensions).code, kPhonebookSaveError);
+  EXPECT_EQ(savePhonebookData(dir.file("missing/a.zud9"), ExchangeKind::Templates).code, kPhonebookSaveError);
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"taken.csv", "taken.zud8"}));
 }
 
-TEST_F(PhonebookFileIoTest, ExchangePathPointsAtTheChosenFileAfterwards) {
-  fillFixtureTables();
-  savedFile(1, "a.zud8");
-  EXPECT_EQ(std::string(exchangeDirectory) + exchangeFileName, dir.file("a.zud8"));
-  loadPhonebookData(dir.file("a.zud8"), 1);
-  EXPECT_EQ(std::string(exchangeDirectory) + exchangeFileName, dir.file("a.zud8"));
-}
-
-TEST_F(PhonebookFileIoTest, MissingFileIsNoFile) {
-  EXPECT_EQ(loadPhonebookData(dir.file("none.zud8"), 1), PhonebookFileResult::NoFile);
-  EXPECT_EQ(loadPhonebookData(dir.file("none.csv"), 2), PhonebookFileResult::NoFile);
+TEST_F(PhonebookFileIoTest, MissingFileIsNoFileAndSaysSo) {
+  const OpResult zud8 = loadPhonebookData(dir.file("none.zud8"), ExchangeKind::SpeedDial);
+  EXPECT_EQ(zud8.code, kPhonebookNoFile);
+  EXPECT_EQ(zud8.message, "\nファイルがありません。\n");
+  EXPECT_EQ(zud8.caption, "エラー");
+  EXPECT_EQ(loadPhonebookData(dir.file("none.csv"), ExchangeKind::Extensions).code, kPhonebookNoFile);
   EXPECT_EQ(tablesEdited, 0);
+  const OpResult save = savePhonebookData(dir.file("missing/a.zud9"), ExchangeKind::Templates);
+  EXPECT_EQ(save.message, "\nファイルデータ保存エラー発生\n");
+  EXPECT_TRUE(loadPhonebookData(dir.file("none.csv"), ExchangeKind::Templates).caption == "エラー");
 }
 
 // ---- bad input ----------------------------------------------------------------------------------
@@ -283,11 +281,14 @@ TEST_F(PhonebookFileIoTest, MissingFileIsNoFile) {
 class BadInputTest : public PhonebookFileIoTest {
  protected:
   struct Form {
-    int kind;
+    ExchangeKind kind;
     const char* name;
   };
-  static constexpr Form kForms[] = {{1, "f.zud8"}, {1, "f.zud3"}, {1, "f.csv"}, {2, "f.zud4"},
-                                    {2, "f.csv"},  {3, "f.zud9"}, {3, "f.csv"}};
+  static constexpr Form kForms[] = {
+      {ExchangeKind::SpeedDial, "f.zud8"},  {ExchangeKind::SpeedDial, "f.zud3"},
+      {ExchangeKind::SpeedDial, "f.csv"},   {ExchangeKind::Extensions, "f.zud4"},
+      {ExchangeKind::Extensions, "f.csv"},  {ExchangeKind::Templates, "f.zud9"},
+      {ExchangeKind::Templates, "f.csv"}};
 };
 
 TEST_F(BadInputTest, RandomBytesAreRefusedByEveryLoader) {
@@ -296,7 +297,7 @@ TEST_F(BadInputTest, RandomBytesAreRefusedByEveryLoader) {
     std::string bytes(1000 + rng() % 300000, '\0');
     for (char& c : bytes) c = static_cast<char>(rng());
     for (const Form& f : kForms) {
-      EXPECT_EQ(loadLeavesTables(f.kind, f.name, bytes), PhonebookFileResult::DataError) << f.name;
+      EXPECT_EQ(loadLeavesTables(f.kind, f.name, bytes), kPhonebookDataError) << f.name;
     }
   }
 }
@@ -306,7 +307,7 @@ TEST_F(BadInputTest, TruncatedFilesLoadTheRowsBeforeTheCut) {
   const std::string tables = phonebookBytes();
   for (const std::string name : {"full.zud8", "full.csv"}) {
     const bool tagged = name == "full.zud8";
-    const std::string file = savedFile(1, name);
+    const std::string file = savedFile(ExchangeKind::SpeedDial, name);
     // Where the rows begin and where each of them ends.
     const std::string_view rowEnd = tagged ? "\r" : "\r\n";
     std::size_t pos = tagged ? file.find("<systanf>\r\n") + 11 : file.find("\r\n", kUserInfoBytes) + 2;
@@ -322,13 +323,13 @@ TEST_F(BadInputTest, TruncatedFilesLoadTheRowsBeforeTheCut) {
       startUp();
       const std::string fresh = phonebookBytes();
       writeFile(dir.file("cut-" + name), file.substr(0, cut));
-      const PhonebookFileResult result = loadPhonebookData(dir.file("cut-" + name), 1);
+      const int result = loadPhonebookData(dir.file("cut-" + name), ExchangeKind::SpeedDial).code;
       if (cut < firstRow) {
-        EXPECT_EQ(result, PhonebookFileResult::DataError) << name << " cut at " << cut;
+        EXPECT_EQ(result, kPhonebookDataError) << name << " cut at " << cut;
         EXPECT_EQ(firstDifference(phonebookBytes(), fresh), "") << name << " cut at " << cut;
         continue;
       }
-      EXPECT_EQ(result, PhonebookFileResult::Done) << name << " cut at " << cut;
+      EXPECT_EQ(result, 0) << name << " cut at " << cut;
       const std::size_t whole = static_cast<std::size_t>(
           std::count_if(rowEnds.begin(), rowEnds.end(), [cut](std::size_t e) { return e <= cut; }));
       const std::size_t bytes = whole * sizeof(SpeedDialEntry);
@@ -340,44 +341,44 @@ TEST_F(BadInputTest, TruncatedFilesLoadTheRowsBeforeTheCut) {
 
 TEST_F(BadInputTest, FiftyMegabyteFilesDoNotOverrunTheWorkLines) {
   fillFixtureTables();
-  const std::string zud8 = savedFile(1, "a.zud8");
+  const std::string zud8 = savedFile(ExchangeKind::SpeedDial, "a.zud8");
   std::string big = zud8.substr(0, zud8.size() - 30);
   big.append(50 * 1024 * 1024, '7');
   startUp();
   writeFile(dir.file("big.zud8"), big);
-  EXPECT_EQ(loadPhonebookData(dir.file("big.zud8"), 1), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("big.zud8"), ExchangeKind::SpeedDial).code, 0);
   EXPECT_STREQ(entry(0).number, "03-1234-5678P9");
-  std::string bigCsv = savedFile(3, "t.csv");
+  std::string bigCsv = savedFile(ExchangeKind::Templates, "t.csv");
   bigCsv.append(50 * 1024 * 1024, ',');
   for (const Form& f : kForms) loadLeavesTables(f.kind, f.name, std::string(50 * 1024 * 1024, 'A'));
   writeFile(dir.file("big.csv"), bigCsv);
-  EXPECT_EQ(loadPhonebookData(dir.file("big.csv"), 3), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("big.csv"), ExchangeKind::Templates).code, 0);
 }
 
 TEST_F(BadInputTest, MegabyteLinesAndNulBytesAreSurvived) {
   fillFixtureTables();
-  const std::string zud4 = savedFile(2, "a.zud4");
-  const std::string csv = savedFile(2, "a.csv");
+  const std::string zud4 = savedFile(ExchangeKind::Extensions, "a.zud4");
+  const std::string csv = savedFile(ExchangeKind::Extensions, "a.csv");
   const std::string tables = directoryBytes();
   startUp();
   const std::string longLine(1024 * 1024 + 17, 'L');
   // A megabyte line before the user part, inside it and among the rows.
   std::string before = zud4;
   before.insert(before.find("<CHECK>"), longLine + "\r\n");
-  EXPECT_EQ(loadPhonebookData(dir.file("x.zud4") , 2), PhonebookFileResult::NoFile);
+  EXPECT_EQ(loadPhonebookData(dir.file("x.zud4") , ExchangeKind::Extensions).code, kPhonebookNoFile);
   writeFile(dir.file("x.zud4"), before);
-  EXPECT_EQ(loadPhonebookData(dir.file("x.zud4"), 2), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("x.zud4"), ExchangeKind::Extensions).code, 0);
   EXPECT_EQ(firstDifference(directoryBytes(), tables), "");
   std::string inUser = zud4;
   inUser.insert(inUser.find("<USER>\r\n") + 8, longLine);
   startUp();
   writeFile(dir.file("y.zud4"), inUser);
-  loadPhonebookData(dir.file("y.zud4"), 2);
+  loadPhonebookData(dir.file("y.zud4"), ExchangeKind::Extensions).code;
   std::string inRows = csv;
   inRows.insert(inRows.find("\r\n102,") + 2, longLine + "\r\n");
   startUp();
   writeFile(dir.file("z.csv"), inRows);
-  EXPECT_EQ(loadPhonebookData(dir.file("z.csv"), 2), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("z.csv"), ExchangeKind::Extensions).code, 0);
   EXPECT_EQ(firstDifference(directoryBytes(), tables), "");
   // NUL bytes in the user-information line read as blanks; in a row they end nothing.
   std::string nul = csv;
@@ -385,18 +386,18 @@ TEST_F(BadInputTest, MegabyteLinesAndNulBytesAreSurvived) {
   nul.insert(nul.find("\r\n103,") + 6, std::string("\0\0", 2));
   startUp();
   writeFile(dir.file("n.csv"), nul);
-  EXPECT_EQ(loadPhonebookData(dir.file("n.csv"), 2), PhonebookFileResult::Done);
+  EXPECT_EQ(loadPhonebookData(dir.file("n.csv"), ExchangeKind::Extensions).code, 0);
   EXPECT_EQ(userInfoHeader.field1[7], ' ');
 }
 
 TEST_F(BadInputTest, ElementWithoutRowsLoadsNothingAndIsNoError) {
   fillFixtureTables();
-  const std::string zud8 = savedFile(1, "a.zud8");
+  const std::string zud8 = savedFile(ExchangeKind::SpeedDial, "a.zud8");
   const std::string head = zud8.substr(0, zud8.find("<systanf>\r\n") + 11);
   for (const std::string& v : {head + "</systanf>\r\n</root>", head + "\r\n\r\n</systanf>\r\n</root>",
                                head + "<!-- none -->\r\n</systanf>\r\n</root>"}) {
     startUp();
-    EXPECT_EQ(loadLeavesTables(1, "empty.zud8", v), PhonebookFileResult::Done) << v.substr(head.size());
+    EXPECT_EQ(loadLeavesTables(ExchangeKind::SpeedDial, "empty.zud8", v), 0) << v.substr(head.size());
   }
 }
 
@@ -422,15 +423,15 @@ TEST_F(BadInputTest, DamagedFilesOfEveryFormAreLoadedOrRefused) {
         if (bad.empty()) bad = "x";
       }
       writeFile(dir.file(f.name), bad);
-      const PhonebookFileResult r = loadPhonebookData(dir.file(f.name), f.kind);
-      EXPECT_TRUE(r == PhonebookFileResult::Done || r == PhonebookFileResult::DataError) << f.name;
+      const int r = loadPhonebookData(dir.file(f.name), f.kind).code;
+      EXPECT_TRUE(r == 0 || r == kPhonebookDataError) << f.name;
     }
   }
 }
 
 TEST_F(BadInputTest, TagsInTheWrongOrderOrMissingAreSurvived) {
   fillFixtureTables();
-  const std::string zud8 = savedFile(1, "a.zud8");
+  const std::string zud8 = savedFile(ExchangeKind::SpeedDial, "a.zud8");
   startUp();
   const std::string variants[] = {
       zud8.substr(0, zud8.find("<systanf>")) + "</systanf>\r\n<systanf>\r\n</root>",
@@ -441,8 +442,8 @@ TEST_F(BadInputTest, TagsInTheWrongOrderOrMissingAreSurvived) {
   };
   for (const std::string& v : variants) {
     writeFile(dir.file("v.zud8"), v);
-    const PhonebookFileResult r = loadPhonebookData(dir.file("v.zud8"), 1);
-    EXPECT_TRUE(r == PhonebookFileResult::Done || r == PhonebookFileResult::DataError);
+    const int r = loadPhonebookData(dir.file("v.zud8"), ExchangeKind::SpeedDial).code;
+    EXPECT_TRUE(r == 0 || r == kPhonebookDataError);
   }
 }
 

@@ -212,8 +212,8 @@ TEST_F(RandomInputTest, ExtensionSetterChangesOnlyItsSlot) {
     std::size_t begin = 0;
     std::size_t end = 0;
     if (stored) {
-      const ExtensionEntry& e = liveExtensionDirectory()[extensionSlot(position)];
-      begin = static_cast<std::size_t>(reinterpret_cast<const unsigned char*>(&e) - bytesOf(phonebookImage));
+      const ExtensionEntry e = loadExtensionSlot(phonebookImage, extensionSlot(position));
+      begin = extensionDirectoryOffset() + static_cast<std::size_t>(extensionSlot(position)) * sizeof e;
       end = begin + sizeof e;
       ASSERT_LE(strnlen(e.extensionNumber, 25), 4u);
       ASSERT_LE(strnlen(e.name, 21), 10u);

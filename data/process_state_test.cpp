@@ -6,11 +6,9 @@ TEST(ProcessState, StartValuesAfterInit) {
   memoryMode = 2;
   duplicateCheck = 0;
   writeSelection[21] = 1;
-  exchangeFileName = "sys-tan.txt";
   initProcessState();
   EXPECT_EQ(memoryMode, 1);
   EXPECT_EQ(duplicateCheck, 1);
   EXPECT_EQ(writeSelection[21], 0);
-  EXPECT_STREQ(exchangeFileName, "");
   EXPECT_EQ(tablesEdited, 0);
 }

@@ -59,7 +59,7 @@ void storeDownloadedLine(int k, std::string_view line) {
     std::string_view number = fieldAt(line, first.size() + 1);
     if (!number.empty()) std::memcpy(e.number, number.data(), std::min<std::size_t>(number.size(), 24));
   }
-  storeRestrictionEntry(k, e, Download);
+  storeRestrictionEntry(k, e, RestrictionStoreMode::Download);
 }
 
 bool isFourDigits(std::string_view field) {
@@ -81,7 +81,7 @@ bool storeLocalLine(std::string line) {
   for (char c : fieldAt(view, first.size() + 1)) {
     if (c >= '0' && c <= '9' && n < 24) e.number[n++] = c;
   }
-  storeRestrictionEntry(e.index, e, FileLoad);
+  storeRestrictionEntry(e.index, e, RestrictionStoreMode::FileLoad);
   return true;
 }
 

@@ -1,5 +1,5 @@
 #include "data/restriction_files.h"
-#include "data/user_info_test_line.h"
+#include "data/user_info_test_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 
 #include "base/cp932.h"
 #include "base/platform.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/process_state.h"
 #include "data/restriction_table.h"
 #include "data/system_data.h"
@@ -46,10 +46,10 @@ protected:
 
   // The table the hand-written fixtures hold, with the header fields they carry.
   void fillFixtureTable() {
-    storeRestrictionEntry(0, entry("0312345678"), FileLoad);
-    storeRestrictionEntry(7, entry("09012345678"), FileLoad);
-    storeRestrictionEntry(5000, entry("110"), FileLoad);
-    storeRestrictionEntry(9999, entry("123456789012345678901234"), FileLoad);
+    storeRestrictionEntry(0, entry("0312345678"), RestrictionStoreMode::FileLoad);
+    storeRestrictionEntry(7, entry("09012345678"), RestrictionStoreMode::FileLoad);
+    storeRestrictionEntry(5000, entry("110"), RestrictionStoreMode::FileLoad);
+    storeRestrictionEntry(9999, entry("123456789012345678901234"), RestrictionStoreMode::FileLoad);
     clearUserInfoFields();
     std::string f1 = utf8ToCp932("株式会社テスト");
     std::memcpy(userInfoHeader.field1, f1.data(), f1.size());
@@ -104,8 +104,8 @@ TEST_F(RestrictionFilesTest, DownloadHeaderSwallowsTheEmptyLineSoEntriesKeepThei
 }
 
 TEST_F(RestrictionFilesTest, DownloadReplacesOnlyTheGroupsItReaches) {
-  storeRestrictionEntry(49, entry("4949"), FileLoad);
-  storeRestrictionEntry(50, entry("5050"), FileLoad);
+  storeRestrictionEntry(49, entry("4949"), RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(50, entry("5050"), RestrictionStoreMode::FileLoad);
   writeFile(path("hkiseino.txt"),
             userLine("") + "\r\n\r\n" + restrictionTitleLine() + "\r\n0000,1,\r\n0001,2x,\r\n");
   ASSERT_EQ(parseDownloadedRestrictionFile(path("hkiseino.txt")), 0);
@@ -118,7 +118,7 @@ TEST_F(RestrictionFilesTest, DownloadReplacesOnlyTheGroupsItReaches) {
 }
 
 TEST_F(RestrictionFilesTest, MissingOrEmptyDownloadChangesNothing) {
-  storeRestrictionEntry(3, entry("33"), FileLoad);
+  storeRestrictionEntry(3, entry("33"), RestrictionStoreMode::FileLoad);
   EXPECT_EQ(parseDownloadedRestrictionFile(path("absent.txt")), 30);
   writeFile(path("empty.txt"), "");
   EXPECT_EQ(parseDownloadedRestrictionFile(path("empty.txt")), 0);
@@ -126,7 +126,7 @@ TEST_F(RestrictionFilesTest, MissingOrEmptyDownloadChangesNothing) {
 }
 
 TEST_F(RestrictionFilesTest, LocalLinesNeedAFourDigitFirstFieldAndKeepOnlyDigits) {
-  storeRestrictionEntry(20, entry("2020"), FileLoad);
+  storeRestrictionEntry(20, entry("2020"), RestrictionStoreMode::FileLoad);
   writeFile(path("in.csv"), restrictionTitleLine() + "\r\n12,999,\r\n0012,03-1234-5678\r\n"
                                                       "00012,777,\r\n0013,1234567890123456789012345678,\r\n");
   ASSERT_EQ(loadRestrictionLocalFile(path("in.csv")), 0);
@@ -145,7 +145,7 @@ TEST_F(RestrictionFilesTest, LocalLoadTakesTheHeaderFieldsAndNotTheTitle) {
 }
 
 TEST_F(RestrictionFilesTest, LocalFileLaterDuplicateWins) {
-  storeRestrictionEntry(9000, entry("777"), FileLoad);
+  storeRestrictionEntry(9000, entry("777"), RestrictionStoreMode::FileLoad);
   writeFile(path("in.csv"), "0001,777,\r\n0002,777,\r\n");
   ASSERT_EQ(loadRestrictionLocalFile(path("in.csv")), 0);
   EXPECT_EQ(numberAt(1), "");
@@ -157,7 +157,7 @@ TEST_F(RestrictionFilesTest, CsvRoundTripRestoresTheTable) {
   std::mt19937 random(7);
   for (int k = 0; k < kRestrictionEntries; k += 1 + static_cast<int>(random() % 5)) {
     std::string number = std::to_string(random()) + std::to_string(k);
-    storeRestrictionEntry(k, entry(number.substr(0, 1 + random() % 24)), FileLoad);
+    storeRestrictionEntry(k, entry(number.substr(0, 1 + random() % 24)), RestrictionStoreMode::FileLoad);
   }
   normaliseRestrictions();
   RestrictionEntry before[kRestrictionEntries];
@@ -190,7 +190,7 @@ TEST_F(RestrictionFilesTest, TaggedFixtureLoadsEveryEntryAtItsPlace) {
 
 TEST_F(RestrictionFilesTest, TaggedRoundTripRestoresTheTable) {
   for (int k = 0; k < kRestrictionEntries; k += 3) {
-    storeRestrictionEntry(k, entry(std::to_string(1000000 + k * 7)), FileLoad);
+    storeRestrictionEntry(k, entry(std::to_string(1000000 + k * 7)), RestrictionStoreMode::FileLoad);
   }
   RestrictionEntry before[kRestrictionEntries];
   std::memcpy(before, restrictionTable, sizeof before);
@@ -211,7 +211,7 @@ TEST_F(RestrictionFilesTest, TaggedFileThatIsNoXmlLoadsThroughThePlainText) {
 }
 
 TEST_F(RestrictionFilesTest, TaggedLoadNeedsUserBeforeTheElement) {
-  storeRestrictionEntry(5, entry("55"), FileLoad);
+  storeRestrictionEntry(5, entry("55"), RestrictionStoreMode::FileLoad);
   const std::string head = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<root>\r\n";
   const std::string user = "<USER>\r\n" + userLine("") + "\r\n</USER>\r\n";
   const std::string rows = "<m018>\r\n0005@66,\n</m018>\r\n</root>";
@@ -227,7 +227,7 @@ TEST_F(RestrictionFilesTest, TaggedLoadNeedsUserBeforeTheElement) {
 }
 
 TEST_F(RestrictionFilesTest, TaggedFileWithoutRowsLoadsNothingAndIsNoError) {
-  storeRestrictionEntry(5, entry("55"), FileLoad);
+  storeRestrictionEntry(5, entry("55"), RestrictionStoreMode::FileLoad);
   const std::string head = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<root>\r\n";
   const std::string user = "<USER>\r\n" + userLine("OWNER") + "\r\n</USER>\r\n";
   writeFile(path("empty.zud7"), head + user + "<m018>\r\n</m018>\r\n</root>");
@@ -262,7 +262,7 @@ TEST_F(RestrictionFilesTest, FailedSaveReportsItAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(RestrictionFilesTest, FileOfAnotherKindIsADataError) {
-  storeRestrictionEntry(5, entry("55"), FileLoad);
+  storeRestrictionEntry(5, entry("55"), RestrictionStoreMode::FileLoad);
   writeFile(path("other.csv"), "name,number\r\nabc,def\r\n");
   EXPECT_EQ(loadRestrictionLocalFile(path("other.csv")), kRestrictionDataError);
   writeFile(path("empty.csv"), "");
@@ -291,7 +291,7 @@ TEST_F(RestrictionFilesTest, HostileInputNeverCrashesAnyLoader) {
   };
   for (const std::string& bytes : inputs) {
     for (const char* name : {"bad.csv", "bad.zud7", "hkiseino.txt"}) {
-      storeRestrictionEntry(5, entry("55"), FileLoad);
+      storeRestrictionEntry(5, entry("55"), RestrictionStoreMode::FileLoad);
       RestrictionEntry before[kRestrictionEntries];
       std::memcpy(before, restrictionTable, sizeof before);
       writeFile(path(name), bytes);

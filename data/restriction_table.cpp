@@ -121,14 +121,14 @@ void removeDuplicatesOf(int k, bool groupApplies) {
 
 void storeRestrictionEntry(int k, const RestrictionEntry& e, RestrictionStoreMode mode) {
   if (k < 0 || k >= kRestrictionEntries) return;
-  if (mode == FileLoad)
+  if (mode == RestrictionStoreMode::FileLoad)
     clearBothCopies(k);
   else if (k % kRestrictionGroupSize == 0)
     startGroup(k);
   const bool rejected = hasNonDigit(e.number);
   if (rejected) appendError(k);
   putTableEntry(k, e);
-  removeDuplicatesOf(k, mode != FileLoad);
+  removeDuplicatesOf(k, mode != RestrictionStoreMode::FileLoad);
   restrictionInput[k] = restrictionTable[k];
   if (rejected) clearTableEntry(k);
 }

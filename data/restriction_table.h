@@ -34,7 +34,7 @@ extern RestrictionEntry restrictionTable[kRestrictionEntries];
 extern RestrictionEntry restrictionInput[kRestrictionEntries];
 extern RestrictionErrorList restrictionErrors;
 
-enum RestrictionStoreMode { FormPost, FileLoad, Download };
+enum class RestrictionStoreMode { FormPost, FileLoad, Download };
 
 // Stores entry k (0-9999; a larger or negative k is ignored) from e.number under the rules of
 // its mode:

@@ -34,8 +34,8 @@ TEST_F(RestrictionTableTest, EntrySizes) {
 }
 
 TEST_F(RestrictionTableTest, OutOfRangeEntriesAreIgnored) {
-  storeRestrictionEntry(10000, entry("123"), FormPost);
-  storeRestrictionEntry(-1, entry("123"), FileLoad);
+  storeRestrictionEntry(10000, entry("123"), RestrictionStoreMode::FormPost);
+  storeRestrictionEntry(-1, entry("123"), RestrictionStoreMode::FileLoad);
   char out[25];
   readRestrictionEntry(10000, 1, out);
   EXPECT_STREQ(out, "");
@@ -43,11 +43,11 @@ TEST_F(RestrictionTableTest, OutOfRangeEntriesAreIgnored) {
 }
 
 TEST_F(RestrictionTableTest, GroupStartClearsItsFiftyEntriesAndTheErrorList) {
-  storeRestrictionEntry(49, entry("111"), FileLoad);
-  storeRestrictionEntry(50, entry("222"), FileLoad);
-  storeRestrictionEntry(3, entry("12a"), FormPost);
+  storeRestrictionEntry(49, entry("111"), RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(50, entry("222"), RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(3, entry("12a"), RestrictionStoreMode::FormPost);
   ASSERT_EQ(restrictionErrors.count, 1);
-  storeRestrictionEntry(0, entry("333"), FormPost);
+  storeRestrictionEntry(0, entry("333"), RestrictionStoreMode::FormPost);
   EXPECT_EQ(restrictionErrors.count, 0);
   EXPECT_EQ(tableNumber(49), "");
   EXPECT_EQ(inputNumber(3), "");
@@ -56,23 +56,23 @@ TEST_F(RestrictionTableTest, GroupStartClearsItsFiftyEntriesAndTheErrorList) {
 }
 
 TEST_F(RestrictionTableTest, InGroupStoreClearsTheSameNumberOutsideTheGroup) {
-  storeRestrictionEntry(4000, entry("0312345678"), FileLoad);
-  storeRestrictionEntry(0, entry(""), FormPost);
-  storeRestrictionEntry(7, entry("0312345678"), FormPost);
+  storeRestrictionEntry(4000, entry("0312345678"), RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(0, entry(""), RestrictionStoreMode::FormPost);
+  storeRestrictionEntry(7, entry("0312345678"), RestrictionStoreMode::FormPost);
   EXPECT_EQ(tableNumber(7), "0312345678");
   EXPECT_EQ(tableNumber(4000), "");
   EXPECT_EQ(inputNumber(4000), "");
 }
 
 TEST_F(RestrictionTableTest, InsideTheGroupTheLaterEntryKeepsTheNumber) {
-  storeRestrictionEntry(0, entry("5"), FormPost);
-  storeRestrictionEntry(1, entry("5"), FormPost);
+  storeRestrictionEntry(0, entry("5"), RestrictionStoreMode::FormPost);
+  storeRestrictionEntry(1, entry("5"), RestrictionStoreMode::FormPost);
   EXPECT_EQ(tableNumber(0), "");
   EXPECT_EQ(tableNumber(1), "5");
   // A holder above k inside the group wins over k, and the scan then stops matching k.
-  storeRestrictionEntry(60, entry("77"), FileLoad);
-  storeRestrictionEntry(20, entry("9"), FileLoad);
-  storeRestrictionEntry(10, entry("9"), FormPost);
+  storeRestrictionEntry(60, entry("77"), RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(20, entry("9"), RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(10, entry("9"), RestrictionStoreMode::FormPost);
   EXPECT_EQ(tableNumber(10), "");
   EXPECT_EQ(inputNumber(10), "");
   EXPECT_EQ(tableNumber(20), "9");
@@ -80,27 +80,27 @@ TEST_F(RestrictionTableTest, InsideTheGroupTheLaterEntryKeepsTheNumber) {
 
 TEST_F(RestrictionTableTest, ClearedEntryStopsTheScanBeforeLaterHolders) {
   // 20 (inside, above 10) is met before 4000: entry 10 loses the number, so 4000 keeps it.
-  storeRestrictionEntry(4000, entry("44"), FileLoad);
-  storeRestrictionEntry(0, entry(""), FormPost);
+  storeRestrictionEntry(4000, entry("44"), RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(0, entry(""), RestrictionStoreMode::FormPost);
   restrictionTable[20] = entry("44");  // as a page post that stored 20 earlier would leave it
   rebuildRestrictionIndex();
-  storeRestrictionEntry(10, entry("44"), FormPost);
+  storeRestrictionEntry(10, entry("44"), RestrictionStoreMode::FormPost);
   EXPECT_EQ(tableNumber(10), "");
   EXPECT_EQ(tableNumber(20), "44");
   EXPECT_EQ(tableNumber(4000), "44");
 }
 
 TEST_F(RestrictionTableTest, FileLoadHasNoGroupSoTheStoredEntryKeepsTheNumber) {
-  storeRestrictionEntry(0, entry(""), FormPost);
-  storeRestrictionEntry(30, entry("123"), FormPost);
-  storeRestrictionEntry(10, entry("123"), FileLoad);
+  storeRestrictionEntry(0, entry(""), RestrictionStoreMode::FormPost);
+  storeRestrictionEntry(30, entry("123"), RestrictionStoreMode::FormPost);
+  storeRestrictionEntry(10, entry("123"), RestrictionStoreMode::FileLoad);
   EXPECT_EQ(tableNumber(10), "123");
   EXPECT_EQ(tableNumber(30), "");
 }
 
 TEST_F(RestrictionTableTest, RejectedInputStaysInTheInputCopyOnly) {
-  storeRestrictionEntry(50, entry(""), FormPost);
-  storeRestrictionEntry(60, entry("03-1234"), FormPost);
+  storeRestrictionEntry(50, entry(""), RestrictionStoreMode::FormPost);
+  storeRestrictionEntry(60, entry("03-1234"), RestrictionStoreMode::FormPost);
   EXPECT_EQ(tableNumber(60), "");
   EXPECT_EQ(inputNumber(60), "03-1234");
   ASSERT_EQ(restrictionErrors.count, 1);
@@ -108,7 +108,7 @@ TEST_F(RestrictionTableTest, RejectedInputStaysInTheInputCopyOnly) {
 }
 
 TEST_F(RestrictionTableTest, ErrorListHoldsAtMostFifty) {
-  for (int k = 1; k <= 60; ++k) storeRestrictionEntry(k, entry("x"), FileLoad);
+  for (int k = 1; k <= 60; ++k) storeRestrictionEntry(k, entry("x"), RestrictionStoreMode::FileLoad);
   EXPECT_EQ(restrictionErrors.count, 50);
   EXPECT_EQ(restrictionErrors.indices[49], 50);
   EXPECT_EQ(inputNumber(60), "x");
@@ -118,10 +118,10 @@ TEST_F(RestrictionTableTest, OnlyTheFirst24CharactersCount) {
   std::string longNumber(24, '1');
   RestrictionEntry e{};
   std::memset(e.number, '1', 25);  // no terminating NUL at all
-  storeRestrictionEntry(3, e, FileLoad);
+  storeRestrictionEntry(3, e, RestrictionStoreMode::FileLoad);
   EXPECT_EQ(tableNumber(3), longNumber);
   // Numbers that differ only after 24 characters are duplicates.
-  storeRestrictionEntry(9, entry(longNumber), FileLoad);
+  storeRestrictionEntry(9, entry(longNumber), RestrictionStoreMode::FileLoad);
   EXPECT_EQ(tableNumber(3), "");
   EXPECT_EQ(tableNumber(9), longNumber);
 }
@@ -144,8 +144,8 @@ TEST_F(RestrictionTableTest, NormaliseKeepsTheHighestHolderAndCopiesToInput) {
 }
 
 TEST_F(RestrictionTableTest, ReadSelectsTheCopyAndBlanksDoubleQuotes) {
-  storeRestrictionEntry(0, entry(""), FormPost);
-  storeRestrictionEntry(1, entry("1\"2"), FormPost);
+  storeRestrictionEntry(0, entry(""), RestrictionStoreMode::FormPost);
+  storeRestrictionEntry(1, entry("1\"2"), RestrictionStoreMode::FormPost);
   char out[25];
   readRestrictionEntry(1, 0, out);
   EXPECT_STREQ(out, "1 2");
@@ -154,12 +154,12 @@ TEST_F(RestrictionTableTest, ReadSelectsTheCopyAndBlanksDoubleQuotes) {
 }
 
 TEST_F(RestrictionTableTest, ResetForgetsTheIndex) {
-  storeRestrictionEntry(3, entry("55"), FileLoad);
+  storeRestrictionEntry(3, entry("55"), RestrictionStoreMode::FileLoad);
   resetRestrictionTables();
-  storeRestrictionEntry(4, entry("55"), FileLoad);
+  storeRestrictionEntry(4, entry("55"), RestrictionStoreMode::FileLoad);
   restrictionTable[3] = entry("66");  // a direct write the index does not know
   rebuildRestrictionIndex();
-  storeRestrictionEntry(5, entry("66"), FileLoad);
+  storeRestrictionEntry(5, entry("66"), RestrictionStoreMode::FileLoad);
   EXPECT_EQ(tableNumber(3), "");
   EXPECT_EQ(tableNumber(4), "55");
 }
@@ -183,7 +183,7 @@ struct ReferenceModel {
 
   void store(int k, const RestrictionEntry& e, RestrictionStoreMode mode) {
     if (k < 0 || k > 9999) return;
-    if (mode == FileLoad) {
+    if (mode == RestrictionStoreMode::FileLoad) {
       clearBoth(k);
     } else if (k % 50 == 0) {
       errors.clear();
@@ -200,7 +200,7 @@ struct ReferenceModel {
     for (int j = 0; j < 10000; ++j) {
       if (j == k || table[j].number[0] == '\0' || !equal(table[j].number, table[k].number))
         continue;
-      bool inGroup = mode != FileLoad && group >= 0 && j >= group && j < group + 50;
+      bool inGroup = mode != RestrictionStoreMode::FileLoad && group >= 0 && j >= group && j < group + 50;
       if (inGroup && j > k)
         clearBoth(k);
       else

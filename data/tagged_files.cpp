@@ -7,9 +7,11 @@
 
 #include "base/platform.h"
 #include "base/text_file.h"
+#include "data/element_converters.h"
 #include "data/exchange_files.h"
 #include "data/exchange_format.h"
 #include "data/process_state.h"
+#include "data/upload_blocks.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
 
@@ -198,7 +200,7 @@ void appendPlainRow(std::string& out, std::string_view row, TaggedRows rows) {
     case TaggedRows::Templates: {
       std::string line(row);
       line += '\n';
-      out.append(templateRowsText(line, 1));
+      out.append(templateRowsText(line, RowSource::UserFile));
       break;
     }
     case TaggedRows::Restrictions: {
@@ -336,7 +338,8 @@ bool convertTaggedRows(const std::string& path, std::string_view element, Tagged
     CXMLAccess document;
     if (document.Load(path)) {
       std::fclose(in);
-      appendConvertedElement(document.GetElements(std::string(element)), elementRowsOf(rows), 1, out);
+      appendConvertedElement(document.GetElements(std::string(element)),
+                           {elementRowsOf(rows), RowSource::UserFile, speedDialFormOf(sysTanfMode)}, out);
       return true;
     }
   }

@@ -5,7 +5,7 @@
 #include "base/text_file.h"
 #include "data/exchange_files.h"
 #include "data/exchange_format.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "data/user_info.h"
 
 using namespace phonebook_test;
@@ -23,11 +23,8 @@ class TaggedFilesTest : public ::testing::Test {
 
   // Writes the exchange file of `kind` and turns it into a tagged file with `writer`.
   template <typename Writer>
-  std::string tagged(int kind, Writer writer) {
-    {
-      ExchangePath at(dir.path(), "exchange.txt");
-      EXPECT_EQ(writeExchangeFile(kind), 0);
-    }
+  std::string tagged(ExchangeKind kind, Writer writer) {
+    EXPECT_TRUE(writeExchangeFile(dir.file("exchange.txt"), kind, speedDialFormOf(sysTanfMode)).ok());
     std::FILE* in = std::fopen(dir.file("exchange.txt").c_str(), "rb");
     std::FILE* out = std::fopen(dir.file("tagged").c_str(), "wb");
     EXPECT_EQ(writer(in, out), 0);
@@ -59,24 +56,24 @@ std::string middleRows(int from, int to, bool tenColumns) {
 
 TEST_F(TaggedFilesTest, Zud8IsByteExact) {
   sysTanfMode = 1;
-  EXPECT_EQ(tagged(kExchangeSpeedDial, writeTaggedSpeedDial),
+  EXPECT_EQ(tagged(ExchangeKind::SpeedDial, writeTaggedSpeedDial),
             fixture("tagged_zud8.head") + middleRows(10, 9990, true) + fixture("tagged_zud8.tail"));
 }
 
 TEST_F(TaggedFilesTest, Zud3IsByteExact) {
   sysTanfMode = 0;
-  EXPECT_EQ(tagged(kExchangeSpeedDial, writeTaggedSpeedDial),
+  EXPECT_EQ(tagged(ExchangeKind::SpeedDial, writeTaggedSpeedDial),
             fixture("tagged_zud3.head") + middleRows(10, 9990, false) + fixture("tagged_zud3.tail"));
 }
 
 TEST_F(TaggedFilesTest, Zud4IsByteExactAndItsRowsStartAtByte300) {
-  const std::string file = tagged(kExchangeExtensions, writeTaggedExtensions);
+  const std::string file = tagged(ExchangeKind::Extensions, writeTaggedExtensions);
   EXPECT_EQ(file, fixture("tagged_zud4.zud4"));
   EXPECT_EQ(file.substr(kTaggedExtensionRowsOffset, 14), "101,1001," + cp("総務部").substr(0, 5));
 }
 
 TEST_F(TaggedFilesTest, Zud9IsByteExact) {
-  EXPECT_EQ(tagged(kExchangeTemplates, writeTaggedTemplates), fixture("tagged_zud9.zud9"));
+  EXPECT_EQ(tagged(ExchangeKind::Templates, writeTaggedTemplates), fixture("tagged_zud9.zud9"));
 }
 
 TEST_F(TaggedFilesTest, Zud7RowsEndInCommaLf) {
@@ -106,7 +103,7 @@ TEST_F(TaggedFilesTest, WriterReportsATargetThatCannotBeWritten) {
 // ---- header collection ------------------------------------------------------------------
 
 TEST_F(TaggedFilesTest, UserPartTakesTheLineAfterAFullUserInformationLine) {
-  const std::string file = tagged(kExchangeTemplates, writeTaggedTemplates);
+  const std::string file = tagged(ExchangeKind::Templates, writeTaggedTemplates);
   writeFile(dir.file("t.zud9"), file);
   TextFileReader reader;
   ASSERT_TRUE(reader.open(dir.file("t.zud9")));
@@ -130,23 +127,23 @@ TEST_F(TaggedFilesTest, ElementBeforeTheUserPartOrNoElementIsFound) {
 
 TEST_F(TaggedFilesTest, RowsReadAsTextLoadWhatRowsReadAsXmlLoad) {
   struct Case {
-    int kind;
+    ExchangeKind kind;
     int tanf;
     const char* element;
     TaggedRows rows;
     const char* firstRow;
   };
-  const Case cases[] = {{kExchangeSpeedDial, 1, "systanf", TaggedRows::SpeedDial, "0000,"},
-                        {kExchangeSpeedDial, 0, "systan", TaggedRows::SpeedDial, "0000,"},
-                        {kExchangeExtensions, 0, "naisen", TaggedRows::Extensions, "101,"},
-                        {kExchangeTemplates, 0, "m046", TaggedRows::Templates, "001,"}};
+  const Case cases[] = {{ExchangeKind::SpeedDial, 1, "systanf", TaggedRows::SpeedDial, "0000,"},
+                        {ExchangeKind::SpeedDial, 0, "systan", TaggedRows::SpeedDial, "0000,"},
+                        {ExchangeKind::Extensions, 0, "naisen", TaggedRows::Extensions, "101,"},
+                        {ExchangeKind::Templates, 0, "m046", TaggedRows::Templates, "001,"}};
   startUp();
   fillFullTables(3);
   const std::string saved = phonebookBytes();
   for (const Case& c : cases) {
     sysTanfMode = c.tanf;
-    const std::string file = c.kind == kExchangeSpeedDial    ? tagged(c.kind, writeTaggedSpeedDial)
-                             : c.kind == kExchangeExtensions ? tagged(c.kind, writeTaggedExtensions)
+    const std::string file = c.kind == ExchangeKind::SpeedDial    ? tagged(c.kind, writeTaggedSpeedDial)
+                             : c.kind == ExchangeKind::Extensions ? tagged(c.kind, writeTaggedExtensions)
                                                              : tagged(c.kind, writeTaggedTemplates);
     writeFile(dir.file("f"), file);
     std::string loaded[2];
@@ -157,9 +154,8 @@ TEST_F(TaggedFilesTest, RowsReadAsTextLoadWhatRowsReadAsXmlLoad) {
       writeFile(dir.file("x.txt"), text);
       startUp();
       sysTanfMode = c.tanf;
-      ExchangePath at(dir.path(), "x.txt");
       ExchangeReadSummary summary;
-      EXPECT_EQ(readExchangeFile(c.kind, &summary), 0);
+      EXPECT_TRUE(readExchangeFile(dir.file("x.txt"), {c.kind, speedDialFormOf(c.tanf)}, &summary).ok());
       EXPECT_GT(summary.rowsStored, 0) << c.element;
       loaded[asText] = phonebookBytes();
     }
@@ -182,7 +178,7 @@ TEST_F(TaggedFilesTest, RestrictionRowsReadAsTextEqualRowsReadAsXml) {
 
 TEST_F(TaggedFilesTest, FileThatIsNoXmlIsReadAsText) {
   sysTanfMode = 1;
-  std::string file = tagged(kExchangeSpeedDial, writeTaggedSpeedDial);
+  std::string file = tagged(ExchangeKind::SpeedDial, writeTaggedSpeedDial);
   file.resize(file.size() - std::string_view("</root>").size());  // no longer a whole document
   writeFile(dir.file("f"), file);
   const std::string text = rowsText(dir.file("f"), "systanf", TaggedRows::SpeedDial, false);

@@ -1,14 +1,11 @@
 #include "data/xml_access.h"
 
-#include <cerrno>
-#include <cstring>
 #include <pugixml.hpp>
 
 #include "base/ascii_text.h"
+#include "base/platform.h"
 
 namespace {
-
-constexpr std::size_t kMaxPathBytes = 260;
 
 // Calls visit(node) for every descendant of root in document order, without recursion, so a
 // deeply nested hostile document cannot exhaust the stack.
@@ -89,33 +86,14 @@ CXMLAccess::CXMLAccess() = default;
 CXMLAccess::~CXMLAccess() = default;
 
 bool CXMLAccess::Load(const std::string& path) {
-  m_path = path;
   m_document.reset();
-  m_lastError = 0;
-  m_errorDescription.clear();
-  m_errorMessage.clear();
-  if (path.empty() || path.size() > kMaxPathBytes) {
-    m_errorDescription = "path empty or longer than 260 bytes";
-    return false;
-  }
+  if (path.empty() || path.size() > kMaxPathBytes) return false;
   auto document = std::make_shared<pugi::xml_document>();
-  errno = 0;
-  // encoding_utf8 keeps every byte as it is; parse_default normalises CR LF and CR to LF and
-  // drops text made only of white space, as the original XML service did.
+  // encoding_utf8 keeps every byte as it is (Shift_JIS text passes through untouched);
+  // parse_default turns CR LF and lone CR into LF and drops text made only of white space.
   pugi::xml_parse_result result =
       document->load_file(path.c_str(), pugi::parse_default, pugi::encoding_utf8);
-  if (!result) {
-    if (result.status == pugi::status_file_not_found || result.status == pugi::status_io_error) {
-      m_lastError = errno;
-      m_errorMessage = errno ? std::strerror(errno) : "";
-    }
-    m_errorDescription = result.description();
-    return false;
-  }
-  if (topLevelElementCount(*document) != 1) {
-    m_errorDescription = "not exactly one top-level element";
-    return false;
-  }
+  if (!result || topLevelElementCount(*document) != 1) return false;
   m_document = std::move(document);
   return true;
 }

@@ -71,7 +71,7 @@ public:
   CXMLAccess& operator=(const CXMLAccess&) = delete;
 
   // Loads the file at path (native '/' path). False, and no document, when the path is longer
-  // than 260 bytes, the file is missing or unreadable, or it is not a well-formed document (a
+  // than kMaxPathBytes, the file is missing or unreadable, or it is not a well-formed document (a
   // parse error, or not exactly one top-level element). Never shows a message.
   bool Load(const std::string& path);
 
@@ -80,9 +80,5 @@ public:
   CXMLElementList GetElements(const std::string& tagName) const;
 
 private:
-  std::string m_path;
   std::shared_ptr<pugi::xml_document> m_document;
-  std::int32_t m_lastError = 0;      // errno of the last read failure, 0 when none
-  std::string m_errorDescription;    // what failed in the last Load
-  std::string m_errorMessage;        // system text of m_lastError
 };

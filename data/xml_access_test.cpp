@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 
 namespace {
 

@@ -9,7 +9,8 @@
 #include "base/ascii_text.h"
 #include "base/platform.h"
 #include "base/text_file.h"
-#include "data/exchange_files.h"
+#include "data/element_converters.h"
+#include "data/process_state.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
 #include "link/http_data.h"
@@ -23,7 +24,6 @@
 namespace {
 
 constexpr int kLineSize = 1024;
-constexpr std::size_t kPathLimit = 260;
 constexpr std::int64_t kWholeRange = 2147483647;
 
 void removeFirst(std::list<std::string>& queue, const std::string& name) {
@@ -199,7 +199,7 @@ bool DataPhase::serveRequest() {
     // A copy of every served data file but the two whole phonebook files is kept in the Zu
     // folder until the next run.
     const std::string copy = makeWorkTempFile(m_setup.workDir);
-    if (copy.empty() || copy.size() > kPathLimit) return refuse(403);
+    if (copy.empty() || copy.size() > kMaxPathBytes) return refuse(403);
     if (canonical != kSpeedDialName && canonical != kExtensionName && !writeWholeFile(copy, body))
       return refuse(403);
   }
@@ -261,7 +261,7 @@ bool DataPhase::fetchFile() {
   }
 
   const std::string documentPath = makeWorkTempFile(m_setup.workDir);
-  if (documentPath.empty() || documentPath.size() > kPathLimit) return false;
+  if (documentPath.empty() || documentPath.size() > kMaxPathBytes) return false;
   std::FILE* file = std::fopen(documentPath.c_str(), "wb");
   if (file == nullptr) return false;
 
@@ -307,29 +307,29 @@ bool convertFetchedDocument(const std::string& documentPath, std::string_view fi
   if (name == kCallHistoryName) {
     targets.push_back(
         {"naityaklog.txt", "naityaklog", true,
-         [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 1); }});
+         [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, RowSource::MainUnit, HistoryKind::Internal); }});
     targets.push_back(
         {"gaityaklog.txt", "gaityaklog", true,
-         [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, 0, 0); }});
+         [](const CXMLElementList& e, std::FILE* f) { convertHistoryElement(e, f, RowSource::MainUnit, HistoryKind::External); }});
   } else if (name == kRestrictionName) {
     targets.push_back({name, "m018", true, [](const CXMLElementList& e, std::FILE* f) {
-                         convertRestrictionElement(e, f, 0);
+                         convertRestrictionElement(e, f, RowSource::MainUnit);
                        }});
   } else if (name == kTemplateName) {
     targets.push_back({name, "m046", true, [](const CXMLElementList& e, std::FILE* f) {
-                         convertTemplateElement(e, f, 0);
+                         convertTemplateElement(e, f, RowSource::MainUnit);
                        }});
   } else if (name == kSpeedDialName) {
     targets.push_back({name, "systan", false, [](const CXMLElementList& e, std::FILE* f) {
-                         convertSpeedDialElement(e, f, 0);
+                         convertSpeedDialElement(e, f, RowSource::MainUnit, speedDialFormOf(sysTanfMode));
                        }});
   } else if (name == kExtensionName) {
     targets.push_back({name, "naisen", false, [](const CXMLElementList& e, std::FILE* f) {
-                         convertExtensionElement(e, f, 0);
+                         convertExtensionElement(e, f, RowSource::MainUnit);
                        }});
   } else if (name == kSpeedDialTenColumnName) {
     targets.push_back({name, "systanf", false, [](const CXMLElementList& e, std::FILE* f) {
-                         convertSpeedDialElement(e, f, 0);
+                         convertSpeedDialElement(e, f, RowSource::MainUnit, speedDialFormOf(sysTanfMode));
                        }});
   } else {
     targets.push_back({name, nullptr, false, {}});

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"

@@ -27,7 +27,6 @@ namespace {
 
 constexpr std::string_view kErrorCaption = "エラー";
 constexpr int kLineSize = 1024;
-constexpr std::size_t kPathLimit = 260;
 // The connection answer read line by line (no Content-Length) is a few hundred bytes; a body
 // that grows beyond this fails the exchange.
 constexpr std::size_t kMaxAnswerLineBody = 256 * 1024;
@@ -267,7 +266,7 @@ int CTCPFileTransfer::RunDataPhase(bool download) {
 bool CTCPFileTransfer::WriteFileList(int download) {
   if (m_queue.empty()) return true;
   const std::string path = MakeTempName();
-  if (path.empty() || path.size() > kPathLimit) return false;
+  if (path.empty() || path.size() > kMaxPathBytes) return false;
   m_fileListFile = path;
   return writeFileList(path, m_queue, download != 0, download ? m_host : m_localAddress);
 }
@@ -307,7 +306,7 @@ bool CTCPFileTransfer::RequestConnectionInfo() {
   if (endsWithIgnoringCase(answerPath, ".tmp"))
     answerPath.replace(answerPath.size() - 4, 4, ".xml");
   std::FILE* file = nullptr;
-  if (!answerPath.empty() && answerPath.size() <= kPathLimit)
+  if (!answerPath.empty() && answerPath.size() <= kMaxPathBytes)
     file = std::fopen(answerPath.c_str(), "wb");
   if (file == nullptr) {
     ShowError("受信データファイルの作成に失敗しました。");

@@ -65,15 +65,13 @@ class TransferFailure : public SimulatorTransferTest {
   // Work files an upload needs: speed-dial block 0 of the 10-column form and the restriction
   // blocks.
   void stageUploads() {
-    dirText_ = workDir_ + "/";
-    exchangeDirectory = dirText_.c_str();
-    exchangeFileName = "sys-tanf.txt";
-    sysTanfMode = 1;
-    ASSERT_EQ(writeExchangeFile(1), 0);
+    ASSERT_TRUE(writeExchangeFile(workDir_ + "/sys-tanf.txt", ExchangeKind::SpeedDial,
+                                  SpeedDialForm::TenColumns)
+                    .ok());
     transfer_.PrepareSpeedDialFiles(1);
-    sysTanfMode = 0;
-    exchangeFileName = "sys-tan.txt";
-    ASSERT_EQ(writeExchangeFile(1), 0);
+    ASSERT_TRUE(writeExchangeFile(workDir_ + "/sys-tan.txt", ExchangeKind::SpeedDial,
+                                  SpeedDialForm::SevenColumns)
+                    .ok());
     transfer_.PrepareSpeedDialFiles(0);
     ASSERT_EQ(writeRestrictionExchangeFile(workDir_ + "/hkiseinotmp.txt"), 0);
     transfer_.PrepareRestrictionFiles();
@@ -118,7 +116,6 @@ class TransferFailure : public SimulatorTransferTest {
     return out;
   }
 
-  std::string dirText_;
   bool expectSession_ = true;
   std::chrono::steady_clock::duration elapsed_{};
 };

@@ -72,14 +72,13 @@ std::string workPath(std::string_view workDir, std::string_view name) {
 }
 
 std::string makeWorkTempFile(const std::string& workDir) {
-  constexpr std::size_t kPathLimit = 260;
   // A folder path cut to the limit would name another folder: a name that cannot be held
   // is no name at all.
   const std::string dir = workPath(workDir, "Zu");
-  if (dir.size() > kPathLimit) return {};
+  if (dir.size() > kMaxPathBytes) return {};
   ::mkdir(dir.c_str(), 0777);
   std::string name = createUniqueTempFile(dir);
-  if (name.size() > kPathLimit) {
+  if (name.size() > kMaxPathBytes) {
     std::remove(name.c_str());
     return {};
   }

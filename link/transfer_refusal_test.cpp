@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/exchange_files.h"
 #include "data/process_state.h"
 #include "data/restriction_files.h"
@@ -32,22 +32,17 @@ protected:
 
     // The exchange files and blocks of the phonebook write, both speed-dial families.
     void stagePhonebook() {
-        dirText_ = workDir_ + "/";
-        exchangeDirectory = dirText_.c_str();
         for (int family : {0, 1}) {
-            sysTanfMode = family;
-            exchangeFileName = family ? "sys-tanf.txt" : "sys-tan.txt";
-            ASSERT_EQ(writeExchangeFile(1), 0);
+            const std::string name = family ? "sys-tanf.txt" : "sys-tan.txt";
+            ASSERT_TRUE(writeExchangeFile(workFile(name), ExchangeKind::SpeedDial, speedDialFormOf(family)).ok());
             transfer_.PrepareSpeedDialFiles(family);
         }
-        exchangeFileName = "naisen.txt";
-        ASSERT_EQ(writeExchangeFile(2), 0);
+        ASSERT_TRUE(writeExchangeFile(workFile("naisen.txt"), ExchangeKind::Extensions, SpeedDialForm::TenColumns).ok());
         transfer_.PrepareExtensionFiles();
     }
 
     std::string workFile(const std::string& name) const { return workDir_ + "/" + name; }
 
-    std::string dirText_;
 };
 
 // One change to a work file before the upload.

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/cp932.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/exchange_files.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
@@ -63,22 +63,14 @@ class TransferRun : public SimulatorTransferTest {
     return out;
   }
   // Reads an exchange file of the work folder into the tables, as the read workflows do.
-  int readWorkFile(int kind, const std::string& name) {
-    dirText_ = workDir_ + "/";
-    nameText_ = name;
-    exchangeDirectory = dirText_.c_str();
-    exchangeFileName = nameText_.c_str();
-    speedDialPass = kind == 1 ? 1 : 0;
-    const int r = readExchangeFile(kind);
-    speedDialPass = 0;
-    return r;
+  int readWorkFile(ExchangeKind kind, const std::string& name) {
+    const RowSource source =
+        kind == ExchangeKind::SpeedDial ? RowSource::MainUnit : RowSource::UserFile;
+    return readExchangeFile(workDir_ + "/" + name, {kind, speedDialFormOf(sysTanfMode), source})
+        .code;
   }
-  int writeWorkFile(int kind, const std::string& name) {
-    dirText_ = workDir_ + "/";
-    nameText_ = name;
-    exchangeDirectory = dirText_.c_str();
-    exchangeFileName = nameText_.c_str();
-    return writeExchangeFile(kind);
+  int writeWorkFile(ExchangeKind kind, const std::string& name) {
+    return writeExchangeFile(workDir_ + "/" + name, kind, speedDialFormOf(sysTanfMode)).code;
   }
   void expectSpeedDialMatchesUnit(const std::vector<int>& entries) {
     const MainUnitTables t = unit_->tables();
@@ -91,7 +83,6 @@ class TransferRun : public SimulatorTransferTest {
     }
   }
 
-  std::string dirText_, nameText_;
 };
 
 TEST_F(TransferRun, ReadPhonebookFromFirmware4LeavesTheTenColumnFamily) {
@@ -109,9 +100,9 @@ TEST_F(TransferRun, ReadPhonebookFromFirmware4LeavesTheTenColumnFamily) {
   EXPECT_EQ(templates.substr(192, 2), "\r\n");  // an empty line after the information line
 
   // The workflow reads the files back: the tables hold what the main unit holds.
-  ASSERT_EQ(readWorkFile(1, "sys-tanf.txt"), 0);
+  ASSERT_EQ(readWorkFile(ExchangeKind::SpeedDial, "sys-tanf.txt"), 0);
   expectSpeedDialMatchesUnit({0, 1, 2, 499, 500, 5000, 9998, 9999});
-  ASSERT_EQ(readWorkFile(2, "naisen.txt"), 0);
+  ASSERT_EQ(readWorkFile(ExchangeKind::Extensions, "naisen.txt"), 0);
   const MainUnitTables t = unit_->tables();
   for (int position : {101, 160, 201, 456, 601}) {
     const int i = extensionIndexOf(position);
@@ -122,7 +113,7 @@ TEST_F(TransferRun, ReadPhonebookFromFirmware4LeavesTheTenColumnFamily) {
     EXPECT_EQ(field(f.extensionNumber, sizeof f.extensionNumber), t.extensions[i].number)
         << position;
   }
-  ASSERT_EQ(readWorkFile(4, "usertkbn.txt"), 0);
+  ASSERT_EQ(readWorkFile(ExchangeKind::Templates, "usertkbn.txt"), 0);
   for (int item : {1, 2, 999}) {
     char text[21];
     getTemplateMessage(item, text);
@@ -136,7 +127,7 @@ TEST_F(TransferRun, ReadPhonebookFromFirmware3LeavesTheSevenColumnFamily) {
   ASSERT_EQ(transfer_.ReadPhonebook(), 0);
   EXPECT_EQ(sysTanfMode, 0);
   EXPECT_EQ(regularFilesIn(workDir_), (std::set<std::string>{"naisen.txt", "sys-tan.txt"}));
-  ASSERT_EQ(readWorkFile(1, "sys-tan.txt"), 0);
+  ASSERT_EQ(readWorkFile(ExchangeKind::SpeedDial, "sys-tan.txt"), 0);
   expectSpeedDialMatchesUnit({0, 777, 9999});
   EXPECT_EQ(session().listedFiles, (std::vector<std::string>{"naisen.txt", "sys-tan.txt"}));
 }
@@ -245,7 +236,7 @@ TEST_F(TransferRun, WriteTwoBlocksToFirmware4SendsTheTenColumnBlocksAndStoresThe
   ASSERT_EQ(setSpeedDialEntry(5000, h), 1);
   const std::string before5000 = unit_->tables().speedDial[5000].name;
 
-  ASSERT_EQ(writeWorkFile(1, "sys-tanf.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::SpeedDial, "sys-tanf.txt"), 0);
   transfer_.PrepareSpeedDialFiles(1);
   writeSelection[0] = 1;
   writeSelection[19] = 1;
@@ -268,7 +259,7 @@ TEST_F(TransferRun, WriteTwoBlocksToFirmware4SendsTheTenColumnBlocksAndStoresThe
 
 TEST_F(TransferRun, WriteTwoBlocksToFirmware3SendsTheSevenColumnBlocks) {
   setFirmware("3.00");
-  ASSERT_EQ(writeWorkFile(1, "sys-tan.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::SpeedDial, "sys-tan.txt"), 0);
   transfer_.PrepareSpeedDialFiles(0);
   writeSelection[0] = 1;
   writeSelection[19] = 1;
@@ -281,9 +272,9 @@ TEST_F(TransferRun, WriteEverythingSendsEveryBlockAndTheLastTwice) {
   sysTanfMode = 1;
   const std::string text = utf8ToCp932("ご来店ください");
   ASSERT_EQ(setTemplateMessage(7, text, 1), 1);
-  ASSERT_EQ(writeWorkFile(1, "sys-tanf.txt"), 0);
-  ASSERT_EQ(writeWorkFile(2, "naisen.txt"), 0);
-  ASSERT_EQ(writeWorkFile(4, "usertkbntmp.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::SpeedDial, "sys-tanf.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::Extensions, "naisen.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::Templates, "usertkbntmp.txt"), 0);
   transfer_.PrepareSpeedDialFiles(1);
   transfer_.PrepareExtensionFiles();
   transfer_.PrepareTemplateFile();
@@ -341,8 +332,8 @@ TEST_F(TransferRun, WriteRestrictionNumbersListsTheLastBlockTwiceWithTheToolsAdd
 
 TEST_F(TransferRun, UploadProgressOfThreeFiles) {
   sysTanfMode = 1;
-  ASSERT_EQ(writeWorkFile(1, "sys-tanf.txt"), 0);
-  ASSERT_EQ(writeWorkFile(4, "usertkbntmp.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::SpeedDial, "sys-tanf.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::Templates, "usertkbntmp.txt"), 0);
   transfer_.PrepareSpeedDialFiles(1);
   transfer_.PrepareTemplateFile();
   writeSelection[0] = 1;
@@ -380,7 +371,7 @@ TEST_F(TransferRun, APreparationThatCannotFinishLeavesNoBlockToSend) {
       if (i != 5 && ::access(block(i).c_str(), F_OK) == 0) return true;
     return false;
   };
-  ASSERT_EQ(writeWorkFile(1, "sys-tanf.txt"), 0);
+  ASSERT_EQ(writeWorkFile(ExchangeKind::SpeedDial, "sys-tanf.txt"), 0);
   transfer_.PrepareSpeedDialFiles(1);
   ASSERT_EQ(::access(block(19).c_str(), F_OK), 0);
 

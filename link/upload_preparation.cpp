@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "data/exchange_files.h"
+#include "data/upload_blocks.h"
 #include "link/transfer_names.h"
 
 namespace {
@@ -39,7 +39,7 @@ void prepareSpeedDialBlocks(const std::string& workDir, int familyFlag) {
     blocks.push_back(workPath(workDir, speedDialBlockName(i, tenColumn)));
   prepareBlocks(workPath(workDir, tenColumn ? kSpeedDialTenColumnName : kSpeedDialName), blocks,
                 [familyFlag](std::FILE* in, std::FILE* out, const std::string& path) {
-                  return makeSpeedDialBlocks(in, out, path, familyFlag);
+                  return makeSpeedDialBlocks(in, out, path, speedDialFormOf(familyFlag));
                 });
 }
 

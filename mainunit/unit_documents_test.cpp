@@ -11,8 +11,9 @@
 #include <filesystem>
 
 #include "base/cp932.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/call_history.h"
+#include "data/element_converters.h"
 #include "data/exchange_files.h"
 #include "data/history_files.h"
 #include "data/phonebook_tables.h"
@@ -20,6 +21,7 @@
 #include "data/restriction_files.h"
 #include "data/restriction_table.h"
 #include "data/system_data.h"
+#include "data/upload_blocks.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
 
@@ -34,18 +36,12 @@ class UnitDocumentsTest : public ::testing::Test {
     initSystemData();
     ASSERT_FALSE(m_tmp.path().empty());
     m_dir = m_tmp.path();
-    m_dirText = m_dir.string() + "/";
-    exchangeDirectory = m_dirText.c_str();
-  }
-  void TearDown() override {
-    exchangeDirectory = "";
-    exchangeFileName = "";
   }
 
   // What the tool does with a downloaded document: the user-information line (and an empty line
   // where the format wants one), then the element through its converter into `target`.
   void convertDocument(const std::string& document, const char* tag, const char* target,
-                       void (*convert)(const CXMLElementList&, std::FILE*, int), bool emptyLine) {
+                       void (*convert)(const CXMLElementList&, std::FILE*, RowSource), bool emptyLine) {
     writeFile(m_dir / "received.xml", document);
     CXMLAccess xml;
     ASSERT_TRUE(xml.Load((m_dir / "received.xml").string()));
@@ -55,14 +51,22 @@ class UnitDocumentsTest : public ::testing::Test {
     formatUserInfoLine(line);
     std::fputs(line, out);
     if (emptyLine) std::fputs("\r\n", out);
-    convert(xml.GetElements(tag), out, 0);
+    convert(xml.GetElements(tag), out, RowSource::MainUnit);
     std::fclose(out);
   }
 
-  void readIntoTool(int kind, const char* file) {
-    exchangeFileName = file;
-    speedDialPass = 1;
-    ASSERT_EQ(readExchangeFile(kind), 0);
+  // The speed-dial converter in the form sysTanfMode names, as the link runs it.
+  static void convertSpeedDial(const CXMLElementList& e, std::FILE* f, RowSource s) {
+    convertSpeedDialElement(e, f, s, speedDialFormOf(sysTanfMode));
+  }
+
+  void readIntoTool(ExchangeKind kind, const char* file) {
+    const ExchangeRead read{kind, speedDialFormOf(sysTanfMode), RowSource::MainUnit};
+    ASSERT_TRUE(readExchangeFile((m_dir / file).string(), read).ok());
+  }
+
+  void writeFromTool(ExchangeKind kind, const char* file) {
+    ASSERT_TRUE(writeExchangeFile((m_dir / file).string(), kind, speedDialFormOf(sysTanfMode)).ok());
   }
 
   // The tool's upload preparation: the block maker over an exchange file written before.
@@ -94,15 +98,14 @@ class UnitDocumentsTest : public ::testing::Test {
 
   TempDir m_tmp{"zu-unit-docs"};
   fs::path m_dir;
-  std::string m_dirText;
   MainUnitTables m_unit = seededMainUnitTables();
 };
 
 TEST_F(UnitDocumentsTest, ToolReadsTheTenColumnSpeedDialDocument) {
   sysTanfMode = 1;
   convertDocument(*downloadDocument("sys-tanf.txt", m_unit), "systanf", "sys-tanf.txt",
-                  convertSpeedDialElement, false);
-  readIntoTool(1, "sys-tanf.txt");
+                  convertSpeedDial, false);
+  readIntoTool(ExchangeKind::SpeedDial, "sys-tanf.txt");
   for (int i = 0; i < kMainUnitSpeedDials; ++i) ASSERT_EQ(toolSpeedDial(i), m_unit.speedDial[i]) << "entry " << i;
 }
 
@@ -110,8 +113,8 @@ TEST_F(UnitDocumentsTest, ToolReadsTheSevenColumnSpeedDialDocumentUpToItsLastRow
   sysTanfMode = 0;
   m_unit.speedDial[9999].lineGroup = "4";  // the last row loses its row end to the XML text
   convertDocument(*downloadDocument("SYS-TAN.TXT", m_unit), "systan", "sys-tan.txt",
-                  convertSpeedDialElement, false);
-  readIntoTool(1, "sys-tan.txt");
+                  convertSpeedDial, false);
+  readIntoTool(ExchangeKind::SpeedDial, "sys-tan.txt");
   for (int i = 0; i < kMainUnitSpeedDials; ++i) {
     MainUnitSpeedDial tool = toolSpeedDial(i), unit = m_unit.speedDial[i];
     ASSERT_EQ(tool.number, unit.number) << i;
@@ -126,8 +129,8 @@ TEST_F(UnitDocumentsTest, ToolReadsExtensionsAndTemplates) {
   m_unit.templates[40] = utf8ToCp932("info@窓口@受付");  // only the first "@" separates
   convertDocument(*downloadDocument("naisen.txt", m_unit), "naisen", "naisen.txt", convertExtensionElement, false);
   convertDocument(*downloadDocument("usertkbn.txt", m_unit), "m046", "usertkbn.txt", convertTemplateElement, true);
-  readIntoTool(2, "naisen.txt");
-  readIntoTool(4, "usertkbn.txt");
+  readIntoTool(ExchangeKind::Extensions, "naisen.txt");
+  readIntoTool(ExchangeKind::Templates, "usertkbn.txt");
   for (const MainUnitExtension& e : m_unit.extensions) {
     ExtensionFields f{};
     getExtensionEntry(0, e.position, f);
@@ -153,11 +156,11 @@ TEST_F(UnitDocumentsTest, ToolReadsRestrictionNumbersIntoTheirOwnEntries) {
 TEST_F(UnitDocumentsTest, ToolReadsBothHistoriesFromOneDocument) {
   std::string document = *downloadDocument("tyaklog.txt", m_unit);
   convertDocument(document, "naityaklog", "naityaklog.txt",
-                  [](const CXMLElementList& e, std::FILE* f, int s) { convertHistoryElement(e, f, s, 1); }, true);
+                  [](const CXMLElementList& e, std::FILE* f, RowSource s) { convertHistoryElement(e, f, s, HistoryKind::Internal); }, true);
   convertDocument(document, "gaityaklog", "gaityaklog.txt",
-                  [](const CXMLElementList& e, std::FILE* f, int s) { convertHistoryElement(e, f, s, 2); }, true);
-  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "naityaklog.txt").string(), 0), 0);
-  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "gaityaklog.txt").string(), 1), 0);
+                  [](const CXMLElementList& e, std::FILE* f, RowSource s) { convertHistoryElement(e, f, s, HistoryKind::External); }, true);
+  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "naityaklog.txt").string(), HistoryKind::Internal), 0);
+  ASSERT_EQ(parseDownloadedHistoryFile((m_dir / "gaityaklog.txt").string(), HistoryKind::External), 0);
   auto joined = [](const std::vector<std::string>& fields) {
     std::string row;
     for (std::size_t i = 0; i < fields.size(); ++i) row += (i ? "," : "") + fields[i];
@@ -206,10 +209,9 @@ void fillToolTables() {
 TEST_F(UnitDocumentsTest, UnitStoresTheToolsTenColumnBlocksAndServesThemBack) {
   fillToolTables();
   sysTanfMode = 1;
-  exchangeFileName = "sys-tanf.txt";
-  ASSERT_EQ(writeExchangeFile(1), 0);
+  writeFromTool(ExchangeKind::SpeedDial, "sys-tanf.txt");
   makeBlocks("sys-tanf.txt", "sys-tanf0000.txt", [](std::FILE* a, std::FILE* b, const std::string& p) {
-    return makeSpeedDialBlocks(a, b, p, 1);
+    return makeSpeedDialBlocks(a, b, p, SpeedDialForm::TenColumns);
   });
   MainUnitTables unit;
   char name[32];
@@ -222,18 +224,17 @@ TEST_F(UnitDocumentsTest, UnitStoresTheToolsTenColumnBlocksAndServesThemBack) {
   // Served back, the tool reads the same table.
   initSystemData();
   sysTanfMode = 1;
-  convertDocument(*downloadDocument("sys-tanf.txt", unit), "systanf", "sys-tanf.txt", convertSpeedDialElement, false);
-  readIntoTool(1, "sys-tanf.txt");
+  convertDocument(*downloadDocument("sys-tanf.txt", unit), "systanf", "sys-tanf.txt", convertSpeedDial, false);
+  readIntoTool(ExchangeKind::SpeedDial, "sys-tanf.txt");
   for (int i = 0; i < kMainUnitSpeedDials; ++i) ASSERT_EQ(toolSpeedDial(i), unit.speedDial[i]) << i;
 }
 
 TEST_F(UnitDocumentsTest, SevenColumnBlocksKeepTheDisplayModeAndTemplates) {
   fillToolTables();
   sysTanfMode = 0;
-  exchangeFileName = "sys-tan.txt";
-  ASSERT_EQ(writeExchangeFile(1), 0);
+  writeFromTool(ExchangeKind::SpeedDial, "sys-tan.txt");
   makeBlocks("sys-tan.txt", "sys-tan0000.txt", [](std::FILE* a, std::FILE* b, const std::string& p) {
-    return makeSpeedDialBlocks(a, b, p, 0);
+    return makeSpeedDialBlocks(a, b, p, SpeedDialForm::SevenColumns);
   });
   MainUnitTables unit = m_unit;
   storeBlock("sys-tan9500.txt", unit);
@@ -249,10 +250,8 @@ TEST_F(UnitDocumentsTest, SevenColumnBlocksKeepTheDisplayModeAndTemplates) {
 
 TEST_F(UnitDocumentsTest, UnitStoresExtensionTemplateAndRestrictionBlocks) {
   fillToolTables();
-  exchangeFileName = "naisen.txt";
-  ASSERT_EQ(writeExchangeFile(2), 0);
-  exchangeFileName = "usertkbntmp.txt";
-  ASSERT_EQ(writeExchangeFile(4), 0);
+  writeFromTool(ExchangeKind::Extensions, "naisen.txt");
+  writeFromTool(ExchangeKind::Templates, "usertkbntmp.txt");
   ASSERT_EQ(writeRestrictionExchangeFile((m_dir / "hkiseinotmp.txt").string()), 0);
   makeBlocks("naisen.txt", "naisen101.txt", makeExtensionBlocks);
   makeBlocks("usertkbntmp.txt", "usertkbn.txt", makeTemplateBlock);

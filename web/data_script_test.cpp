@@ -87,7 +87,7 @@ TEST_F(DataScriptTest, WithoutAValidQueryOnlyArValsOfPageOne) {
 TEST_F(DataScriptTest, RestrictionPage200) {
   RestrictionEntry e{};
   std::strcpy(e.number, "0120");
-  storeRestrictionEntry(9999, e, FileLoad);
+  storeRestrictionEntry(9999, e, RestrictionStoreMode::FileLoad);
   normaliseRestrictions();
   const std::string s = script("26sysfunc_01.js", "200");
   EXPECT_TRUE(s.starts_with("<!--\r\nvar arFormat=[\"m018_0000\"];\r\nvar arSeq=[0,0];\r\nvar arParam=[9950,9999];\r\n\r\n"))

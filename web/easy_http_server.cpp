@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kLoopback = "127.0.0.1";
 
-void copySetting(char (&field)[260], const std::string& value) {
+void copySetting(char (&field)[kMaxPathBytes], const std::string& value) {
   const std::size_t n = value.size() < 259 ? value.size() : 259;
   std::memcpy(field, value.data(), n);
   field[n] = '\0';

@@ -33,6 +33,7 @@
 #include <string>
 #include <thread>
 
+#include "base/platform.h"
 #include "base/socket.h"
 #include "ui/win_types.h"
 
@@ -41,10 +42,10 @@ struct EasyHttpSettings {
   std::int32_t backlog = 64;  // room in the listen queue for a burst of connections
   std::uint16_t port = 80;
   std::int32_t maxBodySize = 2024000;
-  char documentRoot[260] = "./";
-  char defaultPage[260] = "index.html";
-  char logFile[260] = "./http.log";  // carried along; the server writes no log
-  char serverName[260] = "EasyHttpServer/1.0";
+  char documentRoot[kMaxPathBytes] = "./";
+  char defaultPage[kMaxPathBytes] = "index.html";
+  char logFile[kMaxPathBytes] = "./http.log";  // carried along; the server writes no log
+  char serverName[kMaxPathBytes] = "EasyHttpServer/1.0";
   // Set by a worker once a form post was taken into the tables: the response then carries the
   // reload script. Only touched under tableLock().
   std::int32_t postCompleted = 0;

@@ -79,7 +79,7 @@ std::string CEditorSession::StartPage() const {
   switch (m_menu) {
     case EditorMenu::Phonebook: return "hoshu.html";
     case EditorMenu::Restrictions: return "hoshu_Regulation.html";
-    case EditorMenu::CallHistory: return historyKind == 0 ? "hoshu_icmhst_01.html" : "hoshu_icmhst_02.html";
+    case EditorMenu::CallHistory: return historyKind == HistoryKind::Internal ? "hoshu_icmhst_01.html" : "hoshu_icmhst_02.html";
   }
   return "hoshu.html";
 }
@@ -90,7 +90,7 @@ std::string CEditorSession::Url() const {
 }
 
 bool CEditorSession::OnEditInBrowser(HWND owner, bool openBrowser) {
-  if (m_menu == EditorMenu::Phonebook && historyKind != 0) return false;
+  if (m_menu == EditorMenu::Phonebook && historyKind != HistoryKind::Internal) return false;
   if (!m_server.IsRunning()) {
     if (availablePhysicalMemory() < kEditorMemoryNeeded) {
       MessageBox(owner, "\nメモリ不足のため、\nサーバが起動できませんでした。\n", "エラー", MB_ICONWARNING);

@@ -33,7 +33,7 @@ class CEditorSession {
 
   // The browser button. `openBrowser` false starts the server without opening a browser.
   // Returns true when the server runs afterwards. The phonebook menu does nothing while
-  // historyKind is not 0.
+  // historyKind is not the internal history.
   bool OnEditInBrowser(HWND owner, bool openBrowser = true);
   // The close, as far as the editor is concerned. Safe to call when nothing was started.
   void Close();

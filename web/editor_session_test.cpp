@@ -96,7 +96,7 @@ TEST_F(EditorSessionTest, StartPagesFollowTheMenu) {
   EXPECT_EQ(CEditorSession(EditorMenu::Phonebook).StartPage(), "hoshu.html");
   EXPECT_EQ(CEditorSession(EditorMenu::Restrictions).StartPage(), "hoshu_Regulation.html");
   EXPECT_EQ(CEditorSession(EditorMenu::CallHistory).StartPage(), "hoshu_icmhst_01.html");
-  historyKind = 1;
+  historyKind = HistoryKind::External;
   EXPECT_EQ(CEditorSession(EditorMenu::CallHistory).StartPage(), "hoshu_icmhst_02.html");
   // The phonebook menu's button does nothing while a history is selected.
   CEditorSession s(EditorMenu::Phonebook);
@@ -106,7 +106,7 @@ TEST_F(EditorSessionTest, StartPagesFollowTheMenu) {
 }
 
 TEST_F(EditorSessionTest, TheStartPageIsServedAtTheRoot) {
-  historyKind = 1;
+  historyKind = HistoryKind::External;
   CEditorSession s(EditorMenu::CallHistory);
   prepare(s);
   ASSERT_TRUE(s.OnEditInBrowser(nullptr, false));
@@ -142,8 +142,8 @@ TEST_F(EditorSessionTest, CloseLeavesTheCopiesAloneWhenDuplicatesAreAllowed) {
 TEST_F(EditorSessionTest, RestrictionLaunchNormalises) {
   RestrictionEntry e{};
   std::strcpy(e.number, "0120");
-  storeRestrictionEntry(5, e, FileLoad);
-  storeRestrictionEntry(9000, e, FileLoad);
+  storeRestrictionEntry(5, e, RestrictionStoreMode::FileLoad);
+  storeRestrictionEntry(9000, e, RestrictionStoreMode::FileLoad);
   restrictionTable[5] = restrictionTable[9000];  // a duplicate as a direct write leaves it
   rebuildRestrictionIndex();
   CEditorSession s(EditorMenu::Restrictions);

@@ -238,9 +238,9 @@ void storeExtensionRecord(int position, ExtensionFields& rec) {
   if (setExtensionEntry(0, position, rec) != 1) return;
   const int slot = extensionSlot(position);
   if (slot < 0) return;
-  const ExtensionEntry& stored = liveExtensionDirectory()[slot];
-  extensionDirectory(baselineImage)[slot] = stored;
-  extensionDirectory(referenceImage)[slot] = stored;
+  const ExtensionEntry stored = loadExtensionSlot(phonebookImage, slot);
+  storeExtensionSlot(baselineImage, slot, stored);
+  storeExtensionSlot(referenceImage, slot, stored);
 }
 
 // An extension name of the "m" and "s" families (sub-field 2 name, 3 reading; 10 bytes each).
@@ -249,7 +249,7 @@ void storeExtensionNameRecord(int position, const RecordValues& r) {
   std::memset(&rec, 0, sizeof rec);
   const int slot = positionToSlot(position);
   if (slot >= 0 && slot < kExtensionSlots) {
-    std::memcpy(rec.extensionNumber, liveExtensionDirectory()[slot].extensionNumber, 4);
+    std::memcpy(rec.extensionNumber, loadExtensionSlot(phonebookImage, slot).extensionNumber, 4);
   }
   char text[kValueBuffer];
   if (r.values[2] != nullptr) copyCut(rec.name, text, DecodeLimitedValue(r.values[2], text, sizeof text), 10);
@@ -264,7 +264,7 @@ void storeTerminalNameRecord(int position, const RecordValues& r) {
   if (slot < 0) return;
   ExtensionFields rec;
   std::memset(&rec, 0, sizeof rec);
-  const ExtensionEntry& current = liveExtensionDirectory()[slot];
+  const ExtensionEntry current = loadExtensionSlot(phonebookImage, slot);
   std::memcpy(rec.extensionNumber, current.extensionNumber, sizeof rec.extensionNumber);
   std::memcpy(rec.reading, current.reading, sizeof rec.reading);
   char text[kValueBuffer];
@@ -278,7 +278,7 @@ void storeRestrictionValue(int k, const char* value) {
   char text[kValueBuffer];
   const std::size_t len = DecodeValue(value, text, sizeof text);
   copyCut(e.number, text, len, kRestrictionNumberLength);
-  storeRestrictionEntry(k, e, FormPost);
+  storeRestrictionEntry(k, e, RestrictionStoreMode::FormPost);
 }
 
 void storeTemplateValue(int item, const char* value) {

@@ -124,7 +124,7 @@ TEST_F(FormParserTest, MissingSubFieldsAreEmptyOrZero) {
 TEST_F(FormParserTest, RestrictionValuesIncludingTheEmptyOne) {
   RestrictionEntry e{};
   std::strcpy(e.number, "555");
-  storeRestrictionEntry(51, e, FileLoad);
+  storeRestrictionEntry(51, e, RestrictionStoreMode::FileLoad);
   ParseFormBody("m018_0050=0120&m018_0051=&m018_0052=1234567890123456789012345678");
   EXPECT_STREQ(restrictionTable[50].number, "0120");
   EXPECT_STREQ(restrictionTable[51].number, "");

@@ -1,6 +1,6 @@
 // Test support for the phonebook file tests (header only, included by tests alone): the tables
 // the byte-exact fixtures of data/testdata were written for (make_phonebook_fixtures.py), a full
-// random table for round trips, and small file helpers (with those of base/test_files.h).
+// random table for round trips, and small file helpers (with those of base/files_test_support.h).
 #pragma once
 
 #include <unistd.h>
@@ -18,10 +18,12 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "base/cp932.h"
 #include "base/fixed_field.h"
 #include "base/platform.h"
-#include "base/test_files.h"
+#include "base/files_test_support.h"
 #include "data/phonebook_tables.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
@@ -37,25 +39,6 @@ using ::writeFile;
 inline std::string fixture(const std::string& name) {
   return readFile(std::string(ZU_SOURCE_DIR) + "/data/testdata/" + name);
 }
-
-// Points exchangeDirectory / exchangeFileName at dir/name for as long as the object lives.
-class ExchangePath {
- public:
-  ExchangePath(const std::string& dir, const std::string& name) : m_dir(dir + "/"), m_name(name) {
-    exchangeDirectory = m_dir.c_str();
-    exchangeFileName = m_name.c_str();
-  }
-  ~ExchangePath() {
-    exchangeDirectory = "";
-    exchangeFileName = "";
-  }
-  ExchangePath(const ExchangePath&) = delete;
-  ExchangePath& operator=(const ExchangePath&) = delete;
-
- private:
-  std::string m_dir;
-  std::string m_name;
-};
 
 constexpr LocalTime kFixtureTime{2024, 3, 5, 9, 7, 0};
 
@@ -170,7 +153,8 @@ inline void fillFullTables(unsigned seed, bool ampersands = false) {
 // the templates.
 inline std::string phonebookBytes() {
   std::string out(reinterpret_cast<const char*>(phonebookImage.speedDial), sizeof phonebookImage.speedDial);
-  out.append(reinterpret_cast<const char*>(liveExtensionDirectory()), sizeof(ExtensionEntry) * kExtensionSlots);
+  out.append(reinterpret_cast<const char*>(&phonebookImage) + extensionDirectoryOffset(),
+             sizeof(ExtensionEntry) * kExtensionSlots);
   out.append(reinterpret_cast<const char*>(templateMessages), sizeof templateMessages);
   return out;
 }
@@ -205,5 +189,39 @@ inline void startUp() {
   initProcessState();
   initSystemData();
 }
+
+// ---- single records and lines ----
+
+inline ExtensionFields makeExtension(const char* number, const char* name = "", const char* reading = "") {
+  ExtensionFields f{};
+  std::memcpy(f.extensionNumber, number, std::strlen(number));
+  std::memcpy(f.name, name, std::strlen(name));
+  std::memcpy(f.reading, reading, std::strlen(reading));
+  return f;
+}
+
+inline ExtensionFields extension(int position) {
+  ExtensionFields f;
+  getExtensionEntry(0, position, f);
+  return f;
+}
+
+inline std::string line(int i, int from, int length) {
+  return std::string(workLines.lines[i] + from, static_cast<std::size_t>(length));
+}
+
+inline std::vector<unsigned char> imageBytes(const PhonebookImage& image) {
+  const auto* p = reinterpret_cast<const unsigned char*>(&image);
+  return {p, p + sizeof image};
+}
+
+// Process state and system data at their start-up values.
+class PhonebookTablesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    initProcessState();
+    initSystemData();
+  }
+};
 
 }  // namespace phonebook_test
