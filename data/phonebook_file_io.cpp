@@ -37,8 +37,8 @@ std::string_view elementFor(ExchangeKind kind, SpeedDialForm form) {
   return kind == ExchangeKind::Extensions ? kNaisenElement : kTemplateElement;
 }
 
-TaggedRows rowsFor(ExchangeKind kind) {
-  if (kind == ExchangeKind::SpeedDial) return TaggedRows::SpeedDial;
+TaggedRows rowsFor(ExchangeKind kind, SpeedDialForm form) {
+  if (kind == ExchangeKind::SpeedDial) return taggedSpeedDialRows(form);
   return kind == ExchangeKind::Extensions ? TaggedRows::Extensions : TaggedRows::Templates;
 }
 
@@ -63,7 +63,8 @@ OpResult loadTaggedFile(const std::string& path, const ExchangeRead& read) {
       reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, text);
   if (head != TaggedHeaderResult::Found) return dataError();
   takeUserInfoFields(text);
-  if (!convertTaggedRows(path, elementFor(read.kind, read.form), rowsFor(read.kind), text)) {
+  const std::string_view element = elementFor(read.kind, read.form);
+  if (!convertTaggedRows(path, element, rowsFor(read.kind, read.form), text)) {
     return noFile();
   }
   ExchangeReadSummary summary;
@@ -76,7 +77,7 @@ OpResult saveTaggedFile(const std::string& path, ExchangeKind kind, SpeedDialFor
   std::string exchange;
   appendExchangeFileText(kind, form, exchange);
   std::string tagged;
-  appendTaggedFile(rowsFor(kind), exchange, tagged);
+  appendTaggedFile(rowsFor(kind, form), exchange, tagged);
   return replaceFileAtomically(path, tagged) ? OpResult::done() : saveError();
 }
 

@@ -10,7 +10,6 @@
 #include "data/element_converters.h"
 #include "data/exchange_files.h"
 #include "data/exchange_format.h"
-#include "data/process_state.h"
 #include "data/upload_blocks.h"
 #include "data/user_info.h"
 #include "data/xml_access.h"
@@ -74,7 +73,8 @@ std::string_view withoutTrailingCr(std::string_view line) {
 
 std::string_view headerOf(TaggedRows rows) {
   switch (rows) {
-    case TaggedRows::SpeedDial: return sysTanfMode ? kSpeedDial10Header : kSpeedDial7Header;
+    case TaggedRows::SpeedDialSevenColumns: return kSpeedDial7Header;
+    case TaggedRows::SpeedDialTenColumns: return kSpeedDial10Header;
     case TaggedRows::Extensions: return kExtensionHeader;
     case TaggedRows::Templates: return kTemplateHeader;
     case TaggedRows::Restrictions: return kRestrictionHeader;
@@ -84,7 +84,8 @@ std::string_view headerOf(TaggedRows rows) {
 
 std::string_view elementOf(TaggedRows rows) {
   switch (rows) {
-    case TaggedRows::SpeedDial: return sysTanfMode ? kSysTanfElement : kSysTanElement;
+    case TaggedRows::SpeedDialSevenColumns: return kSysTanElement;
+    case TaggedRows::SpeedDialTenColumns: return kSysTanfElement;
     case TaggedRows::Extensions: return kNaisenElement;
     case TaggedRows::Templates: return kTemplateElement;
     case TaggedRows::Restrictions: return kRestrictionElement;
@@ -95,7 +96,8 @@ std::string_view elementOf(TaggedRows rows) {
 void appendTaggedRowsOf(TaggedRows kind, ExchangeFileRows& rows, std::string& out) {
   std::string_view row;
   switch (kind) {
-    case TaggedRows::SpeedDial:
+    case TaggedRows::SpeedDialSevenColumns:
+    case TaggedRows::SpeedDialTenColumns:
       // Every row but the 10000th keeps a trailing comma.
       for (int count = 1; rows.next(row); ++count) {
         out.append(row);
@@ -191,7 +193,8 @@ class PieceReader {
 
 void appendPlainRow(std::string& out, std::string_view row, TaggedRows rows) {
   switch (rows) {
-    case TaggedRows::SpeedDial:
+    case TaggedRows::SpeedDialSevenColumns:
+    case TaggedRows::SpeedDialTenColumns:
     case TaggedRows::Extensions:
       out.append(row);
       if (row.back() != ',') out += ',';
@@ -238,9 +241,15 @@ void appendRowsAsText(PieceReader& reader, std::string_view element, TaggedRows 
   out.append(rows == TaggedRows::Restrictions ? ",\r\n" : "\r\n");
 }
 
+SpeedDialForm formOf(TaggedRows rows) {
+  return rows == TaggedRows::SpeedDialSevenColumns ? SpeedDialForm::SevenColumns
+                                                   : SpeedDialForm::TenColumns;
+}
+
 ElementRows elementRowsOf(TaggedRows rows) {
   switch (rows) {
-    case TaggedRows::SpeedDial: return ElementRows::SpeedDial;
+    case TaggedRows::SpeedDialSevenColumns:
+    case TaggedRows::SpeedDialTenColumns: return ElementRows::SpeedDial;
     case TaggedRows::Extensions: return ElementRows::Extensions;
     case TaggedRows::Templates: return ElementRows::Templates;
     case TaggedRows::Restrictions: return ElementRows::Restrictions;
@@ -261,8 +270,13 @@ void appendTaggedFile(TaggedRows rows, std::string_view exchange, std::string& o
   out.append(taggedTail(element));
 }
 
-int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target) {
-  return writeTaggedFile(TaggedRows::SpeedDial, exchange, target);
+TaggedRows taggedSpeedDialRows(SpeedDialForm form) {
+  return form == SpeedDialForm::TenColumns ? TaggedRows::SpeedDialTenColumns
+                                           : TaggedRows::SpeedDialSevenColumns;
+}
+
+int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target, SpeedDialForm form) {
+  return writeTaggedFile(taggedSpeedDialRows(form), exchange, target);
 }
 
 int writeTaggedExtensions(std::FILE* exchange, std::FILE* target) {
@@ -339,7 +353,7 @@ bool convertTaggedRows(const std::string& path, std::string_view element, Tagged
     if (document.Load(path)) {
       std::fclose(in);
       appendConvertedElement(document.GetElements(std::string(element)),
-                           {elementRowsOf(rows), RowSource::UserFile, speedDialFormOf(sysTanfMode)}, out);
+                           {elementRowsOf(rows), RowSource::UserFile, formOf(rows)}, out);
       return true;
     }
   }

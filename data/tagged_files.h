@@ -20,19 +20,25 @@
 #include <string>
 #include <string_view>
 
+#include "data/table_kinds.h"
+
 class TextFileReader;
 
 // What the rows of an element are and how they become exchange-file rows.
 enum class TaggedRows {
-  SpeedDial,     // header of the current form (sysTanfMode); rows end "," CR
-  Extensions,    // rows end "," LF
-  Templates,     // "001@text" CR; rebuilt to "001,text,"
-  Restrictions,  // "0000@digits," LF; '@' becomes ','
+  SpeedDialSevenColumns,  // "systan", the 7-column header; rows end "," CR
+  SpeedDialTenColumns,    // "systanf", the 10-column header; rows end "," CR
+  Extensions,             // rows end "," LF
+  Templates,              // "001@text" CR; rebuilt to "001,text,"
+  Restrictions,           // "0000@digits," LF; '@' becomes ','
 };
 
+// The speed-dial rows of `form`.
+TaggedRows taggedSpeedDialRows(SpeedDialForm form);
+
 // Return 0 when the tagged file was written, 30 when writing to the target failed.
-// The element is "systanf" when sysTanfMode is set, else "systan".
-int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target);
+// The speed dial in `form`: element "systanf" for 10 columns, "systan" for 7.
+int writeTaggedSpeedDial(std::FILE* exchange, std::FILE* target, SpeedDialForm form);
 int writeTaggedExtensions(std::FILE* exchange, std::FILE* target);
 int writeTaggedTemplates(std::FILE* exchange, std::FILE* target);
 // From the local restriction text ("hkiseino.txt" form: title ended by CR LF, rows with a

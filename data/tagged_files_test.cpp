@@ -24,13 +24,20 @@ class TaggedFilesTest : public ::testing::Test {
   // Writes the exchange file of `kind` and turns it into a tagged file with `writer`.
   template <typename Writer>
   std::string tagged(ExchangeKind kind, Writer writer) {
-    EXPECT_TRUE(writeExchangeFile(dir.file("exchange.txt"), kind, speedDialFormOf(sysTanfMode)).ok());
+    EXPECT_TRUE(writeExchangeFile(dir.file("exchange.txt"), kind, form).ok());
     std::FILE* in = std::fopen(dir.file("exchange.txt").c_str(), "rb");
     std::FILE* out = std::fopen(dir.file("tagged").c_str(), "wb");
     EXPECT_EQ(writer(in, out), 0);
     std::fclose(in);
     std::fclose(out);
     return readFile(dir.file("tagged"));
+  }
+
+  // The speed-dial writer in the fixture's form.
+  std::string taggedSpeedDial() {
+    return tagged(ExchangeKind::SpeedDial, [this](std::FILE* in, std::FILE* out) {
+      return writeTaggedSpeedDial(in, out, form);
+    });
   }
 
   // The exchange text convertTaggedRows (or its plain-text reading) makes of `file`.
@@ -44,6 +51,7 @@ class TaggedFilesTest : public ::testing::Test {
   }
 
   TempDir dir;
+  SpeedDialForm form = SpeedDialForm::SevenColumns;
 };
 
 std::string middleRows(int from, int to, bool tenColumns) {
@@ -55,14 +63,14 @@ std::string middleRows(int from, int to, bool tenColumns) {
 // ---- writers ------------------------------------------------------------------------------
 
 TEST_F(TaggedFilesTest, Zud8IsByteExact) {
-  sysTanfMode = 1;
-  EXPECT_EQ(tagged(ExchangeKind::SpeedDial, writeTaggedSpeedDial),
+  form = SpeedDialForm::TenColumns;
+  EXPECT_EQ(taggedSpeedDial(),
             fixture("tagged_zud8.head") + middleRows(10, 9990, true) + fixture("tagged_zud8.tail"));
 }
 
 TEST_F(TaggedFilesTest, Zud3IsByteExact) {
-  sysTanfMode = 0;
-  EXPECT_EQ(tagged(ExchangeKind::SpeedDial, writeTaggedSpeedDial),
+  form = SpeedDialForm::SevenColumns;
+  EXPECT_EQ(taggedSpeedDial(),
             fixture("tagged_zud3.head") + middleRows(10, 9990, false) + fixture("tagged_zud3.tail"));
 }
 
@@ -133,18 +141,18 @@ TEST_F(TaggedFilesTest, RowsReadAsTextLoadWhatRowsReadAsXmlLoad) {
     TaggedRows rows;
     const char* firstRow;
   };
-  const Case cases[] = {{ExchangeKind::SpeedDial, 1, "systanf", TaggedRows::SpeedDial, "0000,"},
-                        {ExchangeKind::SpeedDial, 0, "systan", TaggedRows::SpeedDial, "0000,"},
+  const Case cases[] = {{ExchangeKind::SpeedDial, 1, "systanf", TaggedRows::SpeedDialTenColumns, "0000,"},
+                        {ExchangeKind::SpeedDial, 0, "systan", TaggedRows::SpeedDialSevenColumns, "0000,"},
                         {ExchangeKind::Extensions, 0, "naisen", TaggedRows::Extensions, "101,"},
                         {ExchangeKind::Templates, 0, "m046", TaggedRows::Templates, "001,"}};
   startUp();
   fillFullTables(3);
   const std::string saved = phonebookBytes();
   for (const Case& c : cases) {
-    sysTanfMode = c.tanf;
-    const std::string file = c.kind == ExchangeKind::SpeedDial    ? tagged(c.kind, writeTaggedSpeedDial)
+    form = speedDialFormOf(c.tanf);
+    const std::string file = c.kind == ExchangeKind::SpeedDial  ? taggedSpeedDial()
                              : c.kind == ExchangeKind::Extensions ? tagged(c.kind, writeTaggedExtensions)
-                                                             : tagged(c.kind, writeTaggedTemplates);
+                                                                  : tagged(c.kind, writeTaggedTemplates);
     writeFile(dir.file("f"), file);
     std::string loaded[2];
     for (int asText = 0; asText < 2; ++asText) {
@@ -153,9 +161,8 @@ TEST_F(TaggedFilesTest, RowsReadAsTextLoadWhatRowsReadAsXmlLoad) {
       EXPECT_TRUE(text.substr(text.find("\r\n") + 2).starts_with(c.firstRow)) << c.element;
       writeFile(dir.file("x.txt"), text);
       startUp();
-      sysTanfMode = c.tanf;
       ExchangeReadSummary summary;
-      EXPECT_TRUE(readExchangeFile(dir.file("x.txt"), {c.kind, speedDialFormOf(c.tanf)}, &summary).ok());
+      EXPECT_TRUE(readExchangeFile(dir.file("x.txt"), {c.kind, form}, &summary).ok());
       EXPECT_GT(summary.rowsStored, 0) << c.element;
       loaded[asText] = phonebookBytes();
     }
@@ -177,11 +184,11 @@ TEST_F(TaggedFilesTest, RestrictionRowsReadAsTextEqualRowsReadAsXml) {
 }
 
 TEST_F(TaggedFilesTest, FileThatIsNoXmlIsReadAsText) {
-  sysTanfMode = 1;
-  std::string file = tagged(ExchangeKind::SpeedDial, writeTaggedSpeedDial);
+  form = SpeedDialForm::TenColumns;
+  std::string file = taggedSpeedDial();
   file.resize(file.size() - std::string_view("</root>").size());  // no longer a whole document
   writeFile(dir.file("f"), file);
-  const std::string text = rowsText(dir.file("f"), "systanf", TaggedRows::SpeedDial, false);
+  const std::string text = rowsText(dir.file("f"), "systanf", TaggedRows::SpeedDialTenColumns, false);
   EXPECT_NE(text.find("\r\n0002,,,,0,01,0,0,000,000,\r\n"), std::string::npos);
   const std::string lastRow = "\r\n9999,0120999999," + cp("最後") + "," + cp("ｻｲｺﾞ") + ",8,30,6,1,000,000,\r\n\r\n";
   EXPECT_EQ(text.substr(text.size() - lastRow.size()), lastRow) << "the last row takes a comma too";
