@@ -19,11 +19,13 @@ bool CFileSelectDlg::OnInitDialog() {
 
 void CFileSelectDlg::OnCommand(int id) {
   if (id < kFileSelectSpeedDial || id > kFileSelectTemplates) return;
-  const int kind = id - kFileSelectSpeedDial + 1;
+  static constexpr ExchangeKind kKinds[] = {ExchangeKind::SpeedDial, ExchangeKind::Extensions,
+                                            ExchangeKind::Templates};
+  const ExchangeKind kind = kKinds[id - kFileSelectSpeedDial];
   fileKind = kind;
   if (m_loadMode) {
     loadPhonebookFile(this);
-    if (kind == 1 || kind == 2) snapshotPhonebook();
+    if (kind != ExchangeKind::Templates) snapshotPhonebook();
   } else {
     savePhonebookFile(this);
   }

@@ -10,7 +10,7 @@
 
 #include "base/platform.h"
 #include "data/phonebook_tables.h"
-#include "data/phonebook_test_tables.h"
+#include "data/phonebook_tables_test_support.h"
 #include "ui/scripted/scripted_ui.h"
 
 using namespace phonebook_test;
@@ -48,7 +48,9 @@ class FileSelectDlgTest : public ::testing::Test {
   void press(DialogDriver& d, int id, const std::string& path) {
     ui.answerFile(path);
     d.click(id);
-    EXPECT_EQ(fileKind, id - kFileSelectSpeedDial + 1);
+    static constexpr ExchangeKind kKinds[] = {ExchangeKind::SpeedDial, ExchangeKind::Extensions,
+                                              ExchangeKind::Templates};
+    EXPECT_EQ(fileKind, kKinds[id - kFileSelectSpeedDial]);
     EXPECT_EQ(d.focus(), id);
     EXPECT_TRUE(d.isOpen());
     EXPECT_TRUE(d.isEnabled(id)) << "the file operation gives its buttons back";

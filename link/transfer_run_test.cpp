@@ -309,7 +309,7 @@ TEST_F(TransferRun, WriteRestrictionNumbersListsTheLastBlockTwiceWithTheToolsAdd
   // The exchange file of the restriction numbers, as the restriction workflow writes it.
   RestrictionEntry e{};
   std::strcpy(e.number, "0120999888");
-  storeRestrictionEntry(4321, e, FileLoad);
+  storeRestrictionEntry(4321, e, RestrictionStoreMode::FileLoad);
   ASSERT_EQ(writeRestrictionExchangeFile(workDir_ + "/hkiseinotmp.txt"), 0);
   transfer_.PrepareRestrictionFiles();
   ASSERT_EQ(transfer_.WriteRestrictionNumbers(), 0)

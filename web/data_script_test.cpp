@@ -225,7 +225,7 @@ TEST_F(DataScriptTest, AngleBracketsAreWrittenAsHexEscapesAndOtherValuesKeepThei
   for (int k = 0; k < 4; ++k) {
     RestrictionEntry e{};
     std::strcpy(e.number, typed[k]);
-    storeRestrictionEntry(k, e, FormPost);
+    storeRestrictionEntry(k, e, RestrictionStoreMode::FormPost);
   }
   const std::string s = script("26sysfunc_01.js", "1");
   const std::string vals = s.substr(s.find("arVals=[ "));
