@@ -13,6 +13,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "ui/qt/qt_text.h"
+
 namespace {
 
 constexpr int kGridColumns = 4;
@@ -21,14 +23,10 @@ constexpr int kButtonsPerRow = 3;
 constexpr int kWrapFrom = 40;         // characters of a static text before it wraps
 constexpr int kWrapWidth = 520;       // pixels a wrapped static text is given
 
-QString qs(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 bool isToggle(ControlKind kind) { return kind == CheckBox || kind == Radio; }
 
 QWidget* makeStatic(const ControlResource& c) {
-  auto* label = new QLabel(qs(c.text));
+  auto* label = new QLabel(toQString(c.text));
   label->setTextFormat(Qt::PlainText);
   if (label->text().size() >= kWrapFrom) {
     label->setWordWrap(true);
@@ -40,11 +38,11 @@ QWidget* makeStatic(const ControlResource& c) {
 
 QWidget* makeEdit(const ControlResource& c) {
   if (c.options.multiline) {
-    auto* edit = new QPlainTextEdit(qs(c.text));
+    auto* edit = new QPlainTextEdit(toQString(c.text));
     edit->setReadOnly(c.options.readOnly);
     return edit;
   }
-  auto* edit = new QLineEdit(qs(c.text));
+  auto* edit = new QLineEdit(toQString(c.text));
   if (c.options.maxLength > 0) edit->setMaxLength(c.options.maxLength);
   if (c.options.password) edit->setEchoMode(QLineEdit::Password);
   edit->setReadOnly(c.options.readOnly);
@@ -68,18 +66,18 @@ QWidget* makeControl(const ControlResource& c, QWidget* dialog) {
     case Static: return makeStatic(c);
     case Edit: return makeEdit(c);
     case Button: {
-      auto* button = new QPushButton(qs(c.text));
+      auto* button = new QPushButton(toQString(c.text));
       button->setAutoDefault(false);
       button->setDefault(c.options.defaultButton);
       return button;
     }
-    case CheckBox: return new QCheckBox(qs(c.text));
+    case CheckBox: return new QCheckBox(toQString(c.text));
     case Radio: {
-      auto* radio = new QRadioButton(qs(c.text));
+      auto* radio = new QRadioButton(toQString(c.text));
       radio->setAutoExclusive(false);  // the framework keeps the groups
       return radio;
     }
-    case GroupBox: return new QGroupBox(qs(c.text));
+    case GroupBox: return new QGroupBox(toQString(c.text));
     case Progress: {
       auto* bar = new QProgressBar;
       bar->setRange(0, 100);
@@ -106,7 +104,7 @@ struct Builder {
     if (a == Static && b == Edit) return true;
     if (a == Icon && b == Static) return true;
     if (a == Progress && b == Edit) return true;
-    return a == Edit && b == Static && qs(resource.controls[i + 1].text).size() <= 2;
+    return a == Edit && b == Static && toQString(resource.controls[i + 1].text).size() <= 2;
   }
 
   void addToggles(std::size_t from, std::size_t to, QBoxLayout* layout) const {

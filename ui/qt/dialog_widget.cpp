@@ -11,10 +11,9 @@
 #include <QSignalBlocker>
 
 #include "ui/qt/dialog_layout.h"
+#include "ui/qt/qt_text.h"
 
 namespace {
-
-QString qs(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 Qt::WindowFlags flagsFor(const DialogStyle& style) {
   Qt::WindowFlags flags = Qt::Dialog;
@@ -61,7 +60,7 @@ void DialogWidget::refreshAll() {
 }
 
 void DialogWidget::refreshText(int id, QWidget* w) {
-  QString text = qs(m_dialog->GetDlgItemText(id));
+  QString text = toQString(m_dialog->GetDlgItemText(id));
   if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     if (edit->text() != text) edit->setText(text);
   } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
@@ -109,7 +108,7 @@ void DialogWidget::refreshChecks() {
 
 void DialogWidget::refreshWindow() {
   if (!m_dialog) return;
-  setWindowTitle(qs(m_dialog->GetWindowText()));
+  setWindowTitle(toQString(m_dialog->GetWindowText()));
   setEnabled(m_dialog->IsWindowEnabled());
   if (!m_dialog->IsWindowVisible()) {
     hide();
@@ -155,11 +154,9 @@ void DialogWidget::clicked(int id) {
 
 void DialogWidget::edited(int id, const QString& text) {
   if (!m_dialog) return;
-  QByteArray utf8 = text.toUtf8();
-  if (m_dialog->GetDlgItemText(id) == std::string_view(utf8.constData(), std::size_t(utf8.size())))
-    return;
-  if (m_dialog->userSetText(id, std::string_view(utf8.constData(), std::size_t(utf8.size()))) !=
-      InputResult::Accepted) {
+  std::string utf8 = toUtf8(text);
+  if (m_dialog->GetDlgItemText(id) == utf8) return;
+  if (m_dialog->userSetText(id, utf8) != InputResult::Accepted) {
     refreshControl({id, ControlChange::Text});
   }
 }

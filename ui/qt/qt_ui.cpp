@@ -12,6 +12,7 @@
 #include "ui/message_pump.h"
 #include "ui/qt/dialog_widget.h"
 #include "ui/qt/gui_thread.h"
+#include "ui/qt/qt_file_dialog.h"
 #include "ui/qt/qt_message_box.h"
 
 namespace {
