@@ -4,7 +4,7 @@
 # that is not a test (*_test.cpp) or a program entry (*_main.cpp). Each *_test.cpp becomes its own
 # GoogleTest executable, registered with CTest, linked against the folder library and
 # TEST_DEPS. New files are picked up without editing any CMakeLists. A folder that sets
-# ZU_TEST_ENVIRONMENT (a list of NAME=value) before the call runs its tests with it.
+# ZU_TEST_ENVIRONMENT (one NAME=value) before the call runs its tests with it.
 
 set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
 

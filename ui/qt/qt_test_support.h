@@ -36,6 +36,13 @@ class UserSteps {
   QObject* m_timer;  // the context of the pending tick
 };
 
+// Fontconfig keeps caches for the life of the process, which LeakSanitizer would report at exit.
+// Defined here, not inline, so that the one test file of each program that includes this
+// header brings it in.
+extern "C" __attribute__((used)) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 // The process's QApplication (made on first use, on the calling thread, which the tests keep
 // as the GUI thread). Resources shaped like the tool's dialogs follow: host name and password
 // (375), transfer progress (339), file preparation progress (377), the write selection with 22
