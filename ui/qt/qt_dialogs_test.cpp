@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,8 +77,7 @@ class QtDialogs : public ::testing::Test {
       EXPECT_GE(w->width(), need.width()) << name << " " << w->objectName().toStdString();
       EXPECT_GE(w->height(), need.height()) << name << " " << w->objectName().toStdString();
     }
-    QDir().mkpath(QStringLiteral(ZU_BINARY_DIR "/screenshots"));
-    EXPECT_TRUE(window->grab().save(QStringLiteral(ZU_BINARY_DIR "/screenshots/%1.png").arg(name)));
+    EXPECT_TRUE(saveScreenshot(window, name));
     return window;
   }
 
@@ -115,7 +113,7 @@ TEST_F(QtDialogs, ProgressDialogsRenderReadOnlyFieldsAndNoCloseButton) {
   transfer.SetProgressPos(2164, 40);
   transfer.SetDlgItemText(1009, "40");
   QCoreApplication::processEvents();
-  window->grab().save(QStringLiteral(ZU_BINARY_DIR "/screenshots/progress-40.png"));
+  saveScreenshot(window, "progress-40");
   EXPECT_TRUE(control<QLineEdit>(transfer, 1006)->isReadOnly());
   auto* percent = control<QLineEdit>(transfer, 1009);
   EXPECT_TRUE(percent->isReadOnly());
@@ -187,7 +185,7 @@ TEST_F(QtDialogs, HiddenControlsStayHiddenAndRadioGroupsFollowTheirStarts) {
   ASSERT_NE(render(error, "error"), nullptr);
   error.SetDlgItemText(2568, "\n入力された内容に誤りがあります。\n");
   QCoreApplication::processEvents();
-  m_ui.widgetOf(&error)->grab().save(QStringLiteral(ZU_BINARY_DIR "/screenshots/error.png"));
+  saveScreenshot(m_ui.widgetOf(&error), "error");
   error.DestroyWindow();
 }
 

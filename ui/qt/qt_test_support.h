@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -136,6 +137,13 @@ inline const DialogResource kErrorDialog{389, "エラー", {
     {Static, 2568, "", {.centered = true}},
     {Button, IDOK, "OK", {.defaultButton = true}}},
     {.systemModal = true}};
+
+// Writes a picture of `window` into the build folder's screenshots/ as `name`.png.
+inline bool saveScreenshot(QWidget* window, const QString& name) {
+  QString folder = QStringLiteral(ZU_BINARY_DIR "/screenshots");
+  QDir().mkpath(folder);
+  return window->grab().save(folder + "/" + name + ".png");
+}
 
 // The top-level window visible now that satisfies `match`, or null.
 inline QWidget* visibleWindow(const std::function<bool(QWidget*)>& match) {

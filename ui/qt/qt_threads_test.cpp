@@ -83,16 +83,17 @@ TEST_F(QtThreads, MessageBoxesFromAWorkerAreShownAndAnsweredOnTheGuiThread) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
   };
-  auto look = [](Seen& seen) {
-    return [&seen] {
+  auto look = [](Seen& seen, const char* picture) {
+    return [&seen, picture] {
       QMessageBox* box = visibleBox();
       if (!box) return false;
       seen = {box->thread(), box->windowTitle(), box->icon(), buttonTexts(box)};
+      saveScreenshot(box, picture);
       return true;
     };
   };
   Seen yesNoBox;
-  UserSteps user({look(yesNoBox), [] { return answerMessageBox(QStringLiteral("いいえ")); }});
+  UserSteps user({look(yesNoBox, "box-yes-no"), [] { return answerMessageBox(QStringLiteral("いいえ")); }});
   auto yesNo = std::async(std::launch::async, [] {
     return MessageBox(nullptr, "\n続行しますか？\n", "電話帳データ読込確認", MB_YESNO | MB_ICONQUESTION);
   });
@@ -105,7 +106,7 @@ TEST_F(QtThreads, MessageBoxesFromAWorkerAreShownAndAnsweredOnTheGuiThread) {
 
   // Escape answers an OK/キャンセル box with キャンセル.
   Seen okCancelBox;
-  UserSteps escape({look(okCancelBox), [] {
+  UserSteps escape({look(okCancelBox, "box-ok-cancel"), [] {
                       QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
                       QApplication::sendEvent(visibleBox(), &key);
                       return true;
@@ -215,6 +216,7 @@ TEST_F(QtThreads, SaveDialogAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
       QFileDialog* d = fileDialog();
       if (!d || visibleBox()) return false;
       filters = d->nameFilters();
+      saveScreenshot(d, "save-file");
       d->findChild<QLineEdit*>("fileNameEdit")->setText(dir.path() + "/" + name);  // typed
       QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
       return true;
@@ -225,6 +227,7 @@ TEST_F(QtThreads, SaveDialogAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
                     QMessageBox* box = visibleBox();
                     if (!box) return false;
                     prompt = box->text();
+                    saveScreenshot(box, "box-overwrite");
                     return answerMessageBox(QStringLiteral("いいえ"));
                   },
                   choose("new")});
