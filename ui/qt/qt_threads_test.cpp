@@ -173,6 +173,23 @@ TEST_F(QtThreads, WorkOffTheGuiThreadPostsProgressTheGuiThreadShowsWhileItsLoopT
   dialog.DestroyWindow();
 }
 
+TEST_F(QtThreads, CodeThatPumpsAtFixedPointsOnTheGuiThreadKeepsTheScreenAlive) {
+  bool repainted = false;
+  QTimer::singleShot(0, [&] { repainted = true; });
+  EXPECT_TRUE(pumpOneMessage());
+  EXPECT_TRUE(repainted);
+
+  // A message posted by the GUI thread to its own window waits for the pump, then arrives once.
+  ProgressDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  postToWindow("データ通信実行中", kSetPercent, 30);
+  EXPECT_TRUE(dialog.shown.empty());
+  pumpMessages(10);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog.shown, std::vector<int>{30});
+  dialog.DestroyWindow();
+}
+
 TEST_F(QtThreads, AModalDialogRunFromAWorkerIsAnsweredOnTheGuiThreadAndGetsItsMessages) {
   ProgressDialog dialog;  // modal here, ended by a click-free command of the code below
   auto result = std::async(std::launch::async, [&] { return dialog.DoModal(); });
