@@ -18,10 +18,10 @@
 namespace {
 
 constexpr int kGridColumns = 4;
-constexpr int kGridFrom = 7;          // toggles in a run before it becomes a grid
+constexpr int kGridFrom = 7;  // toggles in a run before it becomes a grid
 constexpr int kButtonsPerRow = 3;
-constexpr int kWrapFrom = 40;         // characters of a static text before it wraps
-constexpr int kWrapWidth = 520;       // pixels a wrapped static text is given
+constexpr int kWrapFrom = 40;    // characters of a static text before it wraps
+constexpr int kWrapWidth = 520;  // pixels a wrapped static text is given
 
 bool isToggle(ControlKind kind) { return kind == CheckBox || kind == Radio; }
 

@@ -25,7 +25,8 @@ auto callOnGuiThread(QObject* context, F&& fn) -> std::invoke_result_t<F> {
   if (isGuiThread()) return fn();
   std::packaged_task<std::invoke_result_t<F>()> task(std::forward<F>(fn));
   auto answer = task.get_future();
-  QMetaObject::invokeMethod(context, [&task] { task(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      context, [&task] { task(); }, Qt::QueuedConnection);
   return answer.get();
 }
 

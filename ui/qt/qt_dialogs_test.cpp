@@ -71,7 +71,8 @@ class QtDialogs : public ::testing::Test {
     turnLoopUntil([&] { return window->isVisible(); });
     QCoreApplication::processEvents();
     for (QWidget* w : window->findChildren<QWidget*>()) {
-      if (!w->isVisibleTo(window) || (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLabel*>(w)))
+      if (!w->isVisibleTo(window) ||
+          (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLabel*>(w)))
         continue;
       QSize need = w->minimumSizeHint();
       EXPECT_GE(w->width(), need.width()) << name << " " << w->objectName().toStdString();
@@ -91,7 +92,8 @@ TEST_F(QtDialogs, HostDialogRendersItsTextsAndEditLimits) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("ホスト名/IPアドレス・パスワード入力"));
   QStringList labels;
   for (QLabel* l : window->findChildren<QLabel*>()) labels << l->text();
-  EXPECT_TRUE(labels.contains(QStringLiteral("主装置のホスト名/IPアドレスとパスワードを入力してください。")));
+  EXPECT_TRUE(labels.contains(
+      QStringLiteral("主装置のホスト名/IPアドレスとパスワードを入力してください。")));
   EXPECT_TRUE(labels.contains(QStringLiteral("パスワード")));
   auto* host = control<QLineEdit>(dialog, 2550);
   auto* password = control<QLineEdit>(dialog, 2568);
@@ -161,7 +163,8 @@ TEST_F(QtDialogs, HiddenControlsStayHiddenAndRadioGroupsFollowTheirStarts) {
   CDialog main(kMainLikeDialog);
   QWidget* window = render(main, "main-like");
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(control<QPushButton>(main, 1137)->text(), QStringLiteral("内線着信履歴の\n表示・ファイル操作"));
+  EXPECT_EQ(control<QPushButton>(main, 1137)->text(),
+            QStringLiteral("内線着信履歴の\n表示・ファイル操作"));
   for (int id : {2564, 2565, 2569, 2570}) EXPECT_TRUE(control<QRadioButton>(main, id)->isHidden());
 
   main.ShowDlgItem(2564, true);
@@ -192,22 +195,28 @@ TEST_F(QtDialogs, HiddenControlsStayHiddenAndRadioGroupsFollowTheirStarts) {
 TEST_F(QtDialogs, ModalDialogDrivenByClicksEndsWithTheRightResult) {
   HostDialog dialog;
   QString boxText;
-  UserSteps user({
-      [&] { return control<QPushButton>(dialog, IDOK) != nullptr && m_ui.widgetOf(&dialog)->isVisible(); },
-      [&] { QTest::mouseClick(control<QPushButton>(dialog, IDOK), Qt::LeftButton); return true; },
-      [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return false;
-        boxText = box->windowTitle() + "|" + box->text();
-        EXPECT_EQ(box->icon(), QMessageBox::Warning);
-        return answerMessageBox(QStringLiteral("OK"));
-      },
-      [&] {
-        QTest::keyClicks(control<QLineEdit>(dialog, 2550), QStringLiteral("127.0.0.2"));
-        QTest::keyClicks(control<QLineEdit>(dialog, 2568), QStringLiteral("12345678901234567"));
-        QTest::mouseClick(control<QPushButton>(dialog, IDOK), Qt::LeftButton);
-        return true;
-      }});
+  UserSteps user({[&] {
+                    return control<QPushButton>(dialog, IDOK) != nullptr &&
+                           m_ui.widgetOf(&dialog)->isVisible();
+                  },
+                  [&] {
+                    QTest::mouseClick(control<QPushButton>(dialog, IDOK), Qt::LeftButton);
+                    return true;
+                  },
+                  [&] {
+                    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    if (!box) return false;
+                    boxText = box->windowTitle() + "|" + box->text();
+                    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+                    return answerMessageBox(QStringLiteral("OK"));
+                  },
+                  [&] {
+                    QTest::keyClicks(control<QLineEdit>(dialog, 2550), QStringLiteral("127.0.0.2"));
+                    QTest::keyClicks(control<QLineEdit>(dialog, 2568),
+                                     QStringLiteral("12345678901234567"));
+                    QTest::mouseClick(control<QPushButton>(dialog, IDOK), Qt::LeftButton);
+                    return true;
+                  }});
   EXPECT_EQ(dialog.DoModal(), IDOK);
   EXPECT_TRUE(user.done());
   EXPECT_EQ(boxText, QStringLiteral("エラー|\nホスト名または、IPアドレスを入力してください。\n"));
@@ -264,7 +273,8 @@ TEST_F(QtDialogs, StateChangedOnAWorkerReachesTheWidgets) {
   worker.join();
   QWidget* window = m_ui.widgetOf(&dialog);
   ASSERT_TRUE(turnLoopUntil([&] { return window->windowTitle() == QStringLiteral("別の題名"); }));
-  EXPECT_EQ(control<QLineEdit>(dialog, 1006)->text(), QStringLiteral("発信規制番号データの書込実行中です。"));
+  EXPECT_EQ(control<QLineEdit>(dialog, 1006)->text(),
+            QStringLiteral("発信規制番号データの書込実行中です。"));
   EXPECT_EQ(control<QProgressBar>(dialog, 2164)->maximum(), 200);
   EXPECT_EQ(control<QProgressBar>(dialog, 2164)->value(), 150);
   EXPECT_FALSE(control<QLineEdit>(dialog, 1009)->isEnabled());

@@ -23,7 +23,8 @@ void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   dialog.setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   QString title = toQString(request.title);
-  if (title.isEmpty()) title = request.open ? QStringLiteral("開く") : QStringLiteral("名前を付けて保存");
+  if (title.isEmpty())
+    title = request.open ? QStringLiteral("開く") : QStringLiteral("名前を付けて保存");
   dialog.setWindowTitle(title);
   QStringList filters;
   for (const FileFilter& f : request.filters) filters << qtFilter(f);
@@ -33,14 +34,16 @@ void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("ファイルの場所"));
   dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名"));
   dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類"));
-  dialog.setLabelText(QFileDialog::Accept, request.open ? QStringLiteral("開く") : QStringLiteral("保存"));
+  dialog.setLabelText(QFileDialog::Accept,
+                      request.open ? QStringLiteral("開く") : QStringLiteral("保存"));
   dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
 }
 
 bool confirmOverwrite(const QString& path, const QString& title, QWidget* parent) {
   MessageBoxRequest ask;
   ask.caption = toUtf8(title);
-  ask.text = toUtf8(QFileInfo(path).fileName() + QStringLiteral(" は既に存在します。\n上書きしますか？"));
+  ask.text =
+      toUtf8(QFileInfo(path).fileName() + QStringLiteral(" は既に存在します。\n上書きしますか？"));
   ask.type = MB_YESNO | MB_ICONEXCLAMATION;
   return showQtMessageBox(ask, parent) == IDYES;
 }

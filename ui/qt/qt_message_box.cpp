@@ -28,11 +28,11 @@ struct BoxButton {
 std::vector<BoxButton> buttonsFor(unsigned type) {
   switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL:
-      return {{"OK", IDOK, QMessageBox::AcceptRole}, {"キャンセル", IDCANCEL, QMessageBox::RejectRole}};
+      return {{"OK", IDOK, QMessageBox::AcceptRole},
+              {"キャンセル", IDCANCEL, QMessageBox::RejectRole}};
     case MB_YESNO:
       return {{"はい", IDYES, QMessageBox::YesRole}, {"いいえ", IDNO, QMessageBox::NoRole}};
-    default:
-      return {{"OK", IDOK, QMessageBox::AcceptRole}};
+    default: return {{"OK", IDOK, QMessageBox::AcceptRole}};
   }
 }
 

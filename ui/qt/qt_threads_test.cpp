@@ -73,7 +73,8 @@ class QtThreads : public ::testing::Test {
 // Whether `answer` is ready, turning the GUI loop meanwhile (the box runs in a nested loop).
 template <typename T>
 bool answered(std::future<T>& answer) {
-  return turnLoopUntil([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+  return turnLoopUntil(
+      [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
 }
 
 TEST_F(QtThreads, MessageBoxesFromAWorkerAreShownAndAnsweredOnTheGuiThread) {
@@ -93,9 +94,11 @@ TEST_F(QtThreads, MessageBoxesFromAWorkerAreShownAndAnsweredOnTheGuiThread) {
     };
   };
   Seen yesNoBox;
-  UserSteps user({look(yesNoBox, "box-yes-no"), [] { return answerMessageBox(QStringLiteral("いいえ")); }});
+  UserSteps user(
+      {look(yesNoBox, "box-yes-no"), [] { return answerMessageBox(QStringLiteral("いいえ")); }});
   auto yesNo = std::async(std::launch::async, [] {
-    return MessageBox(nullptr, "\n続行しますか？\n", "電話帳データ読込確認", MB_YESNO | MB_ICONQUESTION);
+    return MessageBox(nullptr, "\n続行しますか？\n", "電話帳データ読込確認",
+                      MB_YESNO | MB_ICONQUESTION);
   });
   ASSERT_TRUE(answered(yesNo));
   EXPECT_EQ(yesNo.get(), IDNO);
@@ -127,7 +130,8 @@ TEST_F(QtThreads, ACloseWaitingForALockAWorkerHoldsWhileItAsksDoesNotDeadlock) {
   std::thread editor([&] {
     std::lock_guard lock(tables);
     holding = true;
-    answer = MessageBox(nullptr, "\n登録できない文字が含まれています。\n", "エラー", MB_OK | MB_ICONEXCLAMATION);
+    answer = MessageBox(nullptr, "\n登録できない文字が含まれています。\n", "エラー",
+                        MB_OK | MB_ICONEXCLAMATION);
   });
   while (!holding) std::this_thread::yield();
   UserSteps user({[] { return answerMessageBox(QStringLiteral("OK")); }});
@@ -193,12 +197,15 @@ TEST_F(QtThreads, CodeThatPumpsAtFixedPointsOnTheGuiThreadKeepsTheScreenAlive) {
 TEST_F(QtThreads, AModalDialogRunFromAWorkerIsAnsweredOnTheGuiThreadAndGetsItsMessages) {
   ProgressDialog dialog;  // modal here, ended by a click-free command of the code below
   auto result = std::async(std::launch::async, [&] { return dialog.DoModal(); });
-  ASSERT_TRUE(turnLoopUntil([&] { QWidget* w = m_ui.widgetOf(&dialog); return w && w->isVisible(); }));
+  ASSERT_TRUE(turnLoopUntil([&] {
+    QWidget* w = m_ui.widgetOf(&dialog);
+    return w && w->isVisible();
+  }));
   postToWindow("データ通信実行中", kSetPercent, 55);
   auto* bar = m_ui.widgetOf(&dialog)->findChild<QProgressBar*>("2164");
   ASSERT_TRUE(turnLoopUntil([&] { return bar->value() == 55; }));
   EXPECT_NE(dialog.deliveredOn.at(0), std::this_thread::get_id());  // the worker owns it
-  m_ui.widgetOf(&dialog)->close();  // no close button, no close
+  m_ui.widgetOf(&dialog)->close();                                  // no close button, no close
   QCoreApplication::processEvents();
   EXPECT_TRUE(dialog.IsOpen());
   dialog.EndDialog(IDOK);
@@ -252,7 +259,8 @@ TEST_F(QtThreads, SaveDialogAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
   EXPECT_TRUE(user.done());
   EXPECT_EQ(save.GetPathName(), folder + "/new.zud8");
   EXPECT_TRUE(prompt.contains(QStringLiteral("book.zud8")));
-  EXPECT_EQ(filters, (QStringList{QStringLiteral("zud8ﾌｧｲﾙ(*.zud8)"), QStringLiteral("csvﾌｧｲﾙ(*.csv)")}));
+  EXPECT_EQ(filters,
+            (QStringList{QStringLiteral("zud8ﾌｧｲﾙ(*.zud8)"), QStringLiteral("csvﾌｧｲﾙ(*.csv)")}));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QThread>
-#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -28,7 +27,9 @@ struct TurnGuard {
 
 }  // namespace
 
-QtUi::QtUi() : m_context(std::make_unique<QObject>()), m_guiThread(std::this_thread::get_id()) { m_previous = installUiBackend(this); }
+QtUi::QtUi() : m_context(std::make_unique<QObject>()), m_guiThread(std::this_thread::get_id()) {
+  m_previous = installUiBackend(this);
+}
 
 QtUi::~QtUi() {
   uninstallUiBackend(this, m_previous);
@@ -143,8 +144,13 @@ void QtUi::runWork(const std::function<void()>& work) {
   bool done = false;
   std::thread worker([&] {
     work();
-    QMetaObject::invokeMethod(m_context.get(), [&] { done = true; loop.quit(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context.get(),
+        [&] {
+          done = true;
+          loop.quit();
+        },
+        Qt::QueuedConnection);
   });
   while (!done) loop.exec();
   worker.join();
@@ -157,10 +163,13 @@ void QtUi::messagePosted(const PostRecord& record) {
     return;
   }
   // Delivered from the event loop, one message per post, in posting order.
-  postToGuiThread(m_context.get(), [] {
-    TurnGuard turn;
-    pumpOneMessage();
-  }, true);
+  postToGuiThread(
+      m_context.get(),
+      [] {
+        TurnGuard turn;
+        pumpOneMessage();
+      },
+      true);
 }
 
 bool QtUi::processOneEvent() {
