@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +21,18 @@ Qt::WindowFlags flagsFor(const DialogStyle& style) {
   if (style.noSystemMenu) flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (style.systemModal) flags |= Qt::WindowStaysOnTopHint;
   return flags;
+}
+
+// Whether the focus moved because the user tabbed or clicked; Qt's own placement of the focus
+// when a window shows or comes to the front must not overrule the dialog's choice.
+bool movedByUser(QEvent* event) {
+  switch (static_cast<QFocusEvent*>(event)->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::MouseFocusReason:
+    case Qt::ShortcutFocusReason: return true;
+    default: return false;
+  }
 }
 
 }  // namespace
@@ -122,6 +135,7 @@ void DialogWidget::refreshWindow() {
   if (isMinimized()) {
     showNormal();
   } else if (isHidden()) {
+    if (QWidget* focus = controlWidget(m_dialog->GetFocusId())) focus->setFocus();
     show();
   }
   if (wasHidden && m_dialog->Resource().style.setForeground) {
@@ -182,7 +196,7 @@ bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     // A focused button or edit would act on Enter by itself, past the dialog's key handling.
     if (routeKey(static_cast<QKeyEvent*>(event)->key())) return true;
-  } else if (event->type() == QEvent::FocusIn && m_dialog) {
+  } else if (event->type() == QEvent::FocusIn && m_dialog && movedByUser(event)) {
     int id = watched->objectName().toInt();
     if (id != 0 && m_dialog->GetFocusId() != id) m_dialog->SetFocusTo(id);
   }

@@ -242,6 +242,42 @@ TEST_F(QtDialogs, EnterAndEscapeEndAnOrdinaryModalDialog) {
   EXPECT_EQ(dialog.DoModal(), IDOK);
 }
 
+// A menu that starts with the focus on its browser button, as the tool's menus do.
+class MenuDialog : public CDialog {
+ public:
+  MenuDialog() : CDialog(kMenuDialog) {}
+  std::vector<int> commands;
+
+ protected:
+  bool OnInitDialog() override {
+    SetFocusTo(1077);
+    return false;
+  }
+  void OnCommand(int id) override { commands.push_back(id); }
+};
+
+TEST_F(QtDialogs, EnterPressesTheButtonTheDialogFocusedNotTheFirstOne) {
+  MenuDialog menu;
+  UserSteps user({[&] {
+                    QWidget* w = m_ui.widgetOf(&menu);
+                    return w && w->isVisible();
+                  },
+                  [&] {
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                    return true;
+                  },
+                  [&] {
+                    // Tabbing moves the focus on, as the user sees it.
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                    return true;
+                  }});
+  EXPECT_EQ(menu.DoModal(), IDCANCEL);
+  EXPECT_EQ(menu.commands, (std::vector<int>{1077}));
+  EXPECT_EQ(menu.GetFocusId(), IDCANCEL);
+}
+
 TEST_F(QtDialogs, NeitherKeysNorTheTitleBarCloseAProgressDialog) {
   ProgressDialog dialog;
   ASSERT_TRUE(dialog.Create());
