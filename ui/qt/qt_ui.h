@@ -8,12 +8,16 @@
 //    until the GUI thread has done it, so no widget outlives its dialog;
 //  - state changes from any thread reach the widgets queued (at once on the GUI thread);
 //  - a modal dialog run on the GUI thread turns a nested event loop until it ends; run from a
-//    worker, the worker waits and delivers its own posted messages meanwhile;
+//    worker, the worker waits and delivers its own posted messages meanwhile (the user's input
+//    to it still runs the dialog's handlers on the GUI thread);
 //  - message boxes and file dialogs asked for from a worker are shown on the GUI thread while
 //    the worker waits for the answer;
 //  - messages posted to windows of the GUI thread are delivered by its event loop;
 //  - runWork() on the GUI thread runs the work on a worker thread and keeps the event loop
 //    turning until it is done.
+// A worker's call waits for the GUI thread, so the GUI thread must not wait for that worker
+// without turning its loop (runWork, or a try-lock loop around pumpOneMessage, do turn it), and
+// the QtUi must go only after the workers that call into it have finished.
 #pragma once
 
 #include <QObject>
