@@ -3,6 +3,7 @@
 // for a lock held by a worker waiting for a message box does not deadlock.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -241,8 +242,11 @@ TEST_F(QtThreads, SaveDialogAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
       if (!d || visibleBox()) return false;
       filters = d->nameFilters();
       saveScreenshot(d, "save-file");
-      d->findChild<QLineEdit*>("fileNameEdit")->setText(dir.path() + "/" + name);  // typed
-      QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+      // The user clears the file the folder view picked and types a name.
+      for (auto* view : d->findChildren<QAbstractItemView*>()) view->clearSelection();
+      d->findChild<QLineEdit*>("fileNameEdit")->setText(dir.path() + "/" + name);
+      // Accepted at once: the folder view, still loading, may rewrite the name later.
+      QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
       return true;
     };
   };
