@@ -17,11 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "ui/qt/dialog_widget.h"
 #include "ui/resource.h"
 
 // Steps a user takes one after another from the GUI event loop (also inside modal loops). A step
 // returns false while what it waits for has not appeared; it is then tried again on the next
-// tick. Stops when the last step is done; done() says whether it got there.
+// tick. Stops when the last step is done; done() says whether it got there. After 20 s without
+// getting there it ends the modal window that is up, each tick, so a failing test cannot hang.
 class UserSteps {
  public:
   using Step = std::function<bool()>;
@@ -31,10 +33,12 @@ class UserSteps {
 
  private:
   void tick();
+  void giveUp();
 
   std::vector<Step> m_steps;
   std::size_t m_next = 0;
   QObject* m_timer;  // the context of the pending tick
+  QElapsedTimer m_clock;
 };
 
 // Fontconfig keeps caches for the life of the process, which LeakSanitizer would report at exit.
@@ -155,6 +159,7 @@ inline QWidget* visibleWindow(const std::function<bool(QWidget*)>& match) {
 
 inline UserSteps::UserSteps(std::vector<Step> steps) : m_steps(std::move(steps)) {
   m_timer = new QObject;
+  m_clock.start();
   QTimer::singleShot(10, m_timer, [this] { tick(); });
 }
 
@@ -163,8 +168,23 @@ inline UserSteps::UserSteps(std::vector<Step> steps) : m_steps(std::move(steps))
 inline void UserSteps::tick() {
   if (done()) return;
   QTimer::singleShot(10, m_timer, [this] { tick(); });
+  if (m_clock.elapsed() > 20000) {
+    giveUp();
+    return;
+  }
   std::size_t step = m_next++;
   if (!m_steps[step]() && m_next == step + 1) m_next = step;
+}
+
+// A step that never comes true would leave its modal loop running for ever: end whatever modal
+// window is up, so that the test goes on and fails on done().
+inline void UserSteps::giveUp() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (auto* own = dynamic_cast<DialogWidget*>(modal); own && own->dialog()) {
+    own->dialog()->EndDialog(IDCANCEL);
+  } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+    dialog->done(QDialog::Rejected);
+  }
 }
 
 inline UserSteps::~UserSteps() { delete m_timer; }
