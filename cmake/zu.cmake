@@ -3,7 +3,8 @@
 # zu_folder_library(NAME DEPS ...): one library per folder from every *.cpp / *.c in the folder
 # that is not a test (*_test.cpp) or a program entry (*_main.cpp). Each *_test.cpp becomes its own
 # GoogleTest executable, registered with CTest, linked against the folder library and
-# TEST_DEPS. New files are picked up without editing any CMakeLists.
+# TEST_DEPS. New files are picked up without editing any CMakeLists. A folder that sets
+# ZU_TEST_ENVIRONMENT (one NAME=value) before the call runs its tests with it.
 
 set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
 
@@ -42,6 +43,6 @@ function(zu_folder_tests lib)
       ZU_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/testdata")
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-      PROPERTIES LABELS ${folder} TIMEOUT 600)
+      PROPERTIES LABELS ${folder} TIMEOUT 600 ENVIRONMENT "${ZU_TEST_ENVIRONMENT}")
   endforeach()
 endfunction()

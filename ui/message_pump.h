@@ -5,8 +5,14 @@
 // order they were posted, each by a call of the window's OnMessage() on the pumping thread.
 #pragma once
 
+#include <functional>
+
 // Delivers at most one pending message for windows of the calling thread, after turning the
 // backend's own event loop once. Returns true when something was delivered or processed.
 bool pumpOneMessage();
 // Calls pumpOneMessage() `count` times (fewer when nothing is left).
 void pumpMessages(int count);
+// Runs `work` (a transfer run, say) to its end while the calling thread's windows stay alive:
+// with a GUI backend the work runs on a worker thread and this thread keeps turning its event
+// loop and delivering its posted messages until the work is done; otherwise it runs inline.
+void runWorkKeepingUiAlive(const std::function<void()>& work);

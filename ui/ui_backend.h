@@ -22,7 +22,10 @@
 // owned by some thread, so that a GUI loop can call pumpOneMessage() on that thread; a backend
 // that keeps a worker waiting in runModal() pumps that worker's messages while it waits.
 // processOneEvent() lets pumpOneMessage() turn the backend's own loop once when it is called on
-// the GUI thread, so code that pumps at fixed points keeps the screen alive.
+// the GUI thread, so code that pumps at fixed points keeps the screen alive. runWork() lets a
+// long piece of work (a transfer run) leave the GUI loop turning: a GUI backend runs it on a
+// worker thread while the calling GUI thread keeps its event loop and its posted messages going;
+// any other backend runs it inline on the calling thread.
 //
 // Lifetime. installUiBackend() makes a backend current for the whole process and returns the one
 // it replaced; uninstallUiBackend() waits until no call into the backend is in flight. With no
@@ -33,6 +36,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -125,6 +129,9 @@ class UiBackend {
   virtual void messagePosted(const PostRecord& /*record*/) {}
   // Turns the backend's own event loop once on the calling thread; true if it did any work.
   virtual bool processOneEvent() { return false; }
+  // Runs `work` to its end and returns after it; see the header comment. The default runs it
+  // inline.
+  virtual void runWork(const std::function<void()>& work) { work(); }
 };
 
 // Makes `backend` current (null: none) and returns the previous one.

@@ -203,3 +203,12 @@ void pumpMessages(int count) {
     if (!pumpOneMessage()) break;
   }
 }
+
+void runWorkKeepingUiAlive(const std::function<void()>& work) {
+  UiBackendRef backend;
+  if (backend) {
+    backend->runWork(work);
+  } else {
+    work();
+  }
+}
