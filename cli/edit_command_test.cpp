@@ -15,7 +15,7 @@
 #include "data/restriction_files.h"
 #include "data/restriction_table.h"
 #include "data/system_data.h"
-#include "web/test_http_client.h"
+#include "web/http_client_test_support.h"
 
 namespace fs = std::filesystem;
 

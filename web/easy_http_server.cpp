@@ -71,9 +71,6 @@ void EasyHttpServer::SetDocumentRoot(const std::string& root) {
 void EasyHttpServer::SetDefaultPage(const std::string& page) {
   if (!IsRunning()) copySetting(m_settings.defaultPage, page);
 }
-void EasyHttpServer::SetLogFile(const std::string& file) {
-  if (!IsRunning()) copySetting(m_settings.logFile, file);
-}
 void EasyHttpServer::SetServerName(const std::string& name) {
   if (!IsRunning()) copySetting(m_settings.serverName, name);
 }
@@ -214,7 +211,7 @@ void EasyHttpServer::ListenerLoop() {
     auto client = std::make_unique<Socket>();
     if (!m_listenSocket.accept(*client)) continue;
     if (m_ownerWindow != nullptr) postMessage(m_ownerWindow, kConnectionAcceptedMessage, 0);
-    auto worker = std::make_unique<CEasyHttpWorker>(&m_runSettings, std::move(client), m_ownerWindow, this);
+    auto worker = std::make_unique<CEasyHttpWorker>(&m_runSettings, std::move(client), this);
     CEasyHttpWorker* started = worker.get();
     {
       std::lock_guard lock(m_workersMutex);

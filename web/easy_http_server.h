@@ -44,7 +44,6 @@ struct EasyHttpSettings {
   std::int32_t maxBodySize = 2024000;
   char documentRoot[kMaxPathBytes] = "./";
   char defaultPage[kMaxPathBytes] = "index.html";
-  char logFile[kMaxPathBytes] = "./http.log";  // carried along; the server writes no log
   char serverName[kMaxPathBytes] = "EasyHttpServer/1.0";
   // Set by a worker once a form post was taken into the tables: the response then carries the
   // reload script. Only touched under tableLock().
@@ -94,7 +93,6 @@ class EasyHttpServer {
   void SetMaxBodySize(int bytes);
   void SetDocumentRoot(const std::string& root);
   void SetDefaultPage(const std::string& page);
-  void SetLogFile(const std::string& file);
   void SetServerName(const std::string& name);
   void SetOwnerWindow(HWND owner);
   void SetTiming(const EasyHttpTiming& timing);

@@ -21,7 +21,7 @@
 #include "ui/scripted/scripted_ui.h"
 #include "web/data_script.h"
 #include "web/request_guard.h"
-#include "web/test_http_client.h"
+#include "web/http_client_test_support.h"
 
 namespace fs = std::filesystem;
 using testhttp::roundTrip;

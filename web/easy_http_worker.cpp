@@ -194,9 +194,9 @@ std::string reloadScript(std::string_view url) {
 
 // ---- the worker -------------------------------------------------------------------------------
 
-CEasyHttpWorker::CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<Socket> client, HWND owner,
+CEasyHttpWorker::CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<Socket> client,
                                  EasyHttpServer* server)
-    : m_settings(settings), m_timing(&server->m_timing), m_owner(owner), m_server(server),
+    : m_settings(settings), m_timing(&server->m_timing), m_server(server),
       m_client(std::move(client)), m_since(std::chrono::steady_clock::now()) {}
 
 CEasyHttpWorker::~CEasyHttpWorker() { Join(); }
@@ -373,16 +373,9 @@ bool CEasyHttpWorker::ReadHead() {
     const char* name;
     std::string* value;
   };
-  const Known known[] = {{"Date: ", &m_date},
-                         {"Pragma: ", &m_pragma},
-                         {"Accept: ", &m_accept},
-                         {"Accept-Charset: ", &m_acceptCharset},
-                         {"Accept-Encoding: ", &m_acceptEncoding},
-                         {"Accept-Language: ", &m_acceptLanguage},
-                         {"Host: ", &m_host},
-                         {"User-Agent: ", &m_userAgent},
-                         {"Content-Encoding: ", &m_contentEncoding},
-                         {"Content-Length: ", &m_contentLengthText},
+  // The body's length and type are the only headers the answer depends on; Host, Origin and
+  // the rest of what the guard reads go to m_guard.
+  const Known known[] = {{"Content-Length: ", &m_contentLengthText},
                          {"Content-Type: ", &m_contentType}};
   std::size_t headBytes = 0;
   for (;;) {

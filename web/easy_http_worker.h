@@ -84,7 +84,7 @@ std::string postReturnUrl(std::string_view requestPath, std::string_view query, 
 
 class CEasyHttpWorker {
  public:
-  CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<Socket> client, HWND owner,
+  CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<Socket> client,
                   EasyHttpServer* server);
   ~CEasyHttpWorker();
   CEasyHttpWorker(const CEasyHttpWorker&) = delete;
@@ -121,7 +121,6 @@ class CEasyHttpWorker {
 
   EasyHttpSettings* m_settings;
   const EasyHttpTiming* m_timing;
-  HWND m_owner;
   EasyHttpServer* m_server;
   std::unique_ptr<Socket> m_client;
 
@@ -137,8 +136,7 @@ class CEasyHttpWorker {
   // The request.
   std::string m_requestLine;
   HttpRequestLine m_request;
-  std::string m_date, m_pragma, m_accept, m_acceptCharset, m_acceptEncoding, m_acceptLanguage,
-      m_host, m_userAgent, m_contentEncoding, m_contentLengthText, m_contentType;
+  std::string m_contentLengthText, m_contentType;
   RequestGuardHeaders m_guard;
   bool m_hasContentLength = false;
   std::int32_t m_contentLength = 0;

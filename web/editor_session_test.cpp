@@ -17,7 +17,7 @@
 #include "data/restriction_table.h"
 #include "data/system_data.h"
 #include "ui/scripted/scripted_ui.h"
-#include "web/test_http_client.h"
+#include "web/http_client_test_support.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "ui/scripted/scripted_ui.h"
 #include "web/easy_http_server.h"
 #include "web/form_parser.h"
-#include "web/test_http_client.h"
+#include "web/http_client_test_support.h"
 
 namespace fs = std::filesystem;
 
