@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libsodium-dev
+  clang-14 libclang-rt-14-dev
   chromium fonts-noto-cjk
 )
 
