@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libsodium-dev
   qt6-base-dev
+  clang-14 libclang-rt-14-dev
   chromium fonts-noto-cjk
 )
 
