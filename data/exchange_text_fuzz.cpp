@@ -11,13 +11,11 @@
 
 namespace {
 
-void readAs(int kind, int tenColumn, int fromUnit, std::string_view bytes) {
+void readAs(ExchangeKind kind, SpeedDialForm form, RowSource source, std::string_view bytes) {
   initProcessState();
   initSystemData();
-  sysTanfMode = tenColumn;
-  speedDialPass = fromUnit;
   ExchangeReadSummary summary;
-  readExchangeText(kind, bytes, &summary);
+  readExchangeText({kind, form, source}, bytes, &summary);
   (void)exchangeBodyRefused(summary);
 }
 
@@ -25,9 +23,9 @@ void readAs(int kind, int tenColumn, int fromUnit, std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  readAs(kExchangeSpeedDial, 0, 0, bytes);
-  readAs(kExchangeSpeedDial, 1, 1, bytes);
-  readAs(kExchangeExtensions, 0, 0, bytes);
-  readAs(kExchangeTemplates, 0, 0, bytes);
+  readAs(ExchangeKind::SpeedDial, SpeedDialForm::SevenColumns, RowSource::UserFile, bytes);
+  readAs(ExchangeKind::SpeedDial, SpeedDialForm::TenColumns, RowSource::MainUnit, bytes);
+  readAs(ExchangeKind::Extensions, SpeedDialForm::TenColumns, RowSource::UserFile, bytes);
+  readAs(ExchangeKind::Templates, SpeedDialForm::TenColumns, RowSource::UserFile, bytes);
   return 0;
 }

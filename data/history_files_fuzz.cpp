@@ -11,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = fuzzscratch::write("history.csv", data, size);
-  for (int kind = 0; kind <= 1; ++kind) {
+  for (HistoryKind kind : {HistoryKind::Internal, HistoryKind::External}) {
     initProcessState();
     initSystemData();
     loadHistoryCsvFile(path, kind);

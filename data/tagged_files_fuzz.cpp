@@ -13,8 +13,13 @@
 #include "data/tagged_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const struct { const char* name; int kind; } loads[] = {
-      {"input.zud8", 1}, {"input.zud3", 1}, {"input.zud4", 2}, {"input.zud9", 3}};
+  static const struct {
+    const char* name;
+    ExchangeKind kind;
+  } loads[] = {{"input.zud8", ExchangeKind::SpeedDial},
+               {"input.zud3", ExchangeKind::SpeedDial},
+               {"input.zud4", ExchangeKind::Extensions},
+               {"input.zud9", ExchangeKind::Templates}};
   for (const auto& load : loads) {
     initProcessState();
     initSystemData();

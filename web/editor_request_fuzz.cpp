@@ -21,7 +21,7 @@
 #include "data/system_data.h"
 #include "ui/scripted/scripted_ui.h"
 #include "web/easy_http_server.h"
-#include "web/test_http_client.h"
+#include "web/http_client_test_support.h"
 
 namespace {
 
