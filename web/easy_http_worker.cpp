@@ -24,175 +24,9 @@
 
 namespace {
 
-constexpr std::size_t kMaxPathLength = 259;
-
 bool contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
 
-// A character that may stand as it is inside the script string of the reload URL.
-bool urlSafe(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') return true;
-  if (c >= 'a' && c <= 'z') return true;
-  if (c >= '0' && c <= '9') return true;
-  return std::strchr("-._~/?=&+%,;:!*()$@", c) != nullptr && c != '\0';
-}
-
-void appendEscaped(std::string& out, std::string_view text, bool keepPercent) {
-  static const char kHex[] = "0123456789ABCDEF";
-  for (unsigned char c : text) {
-    if (urlSafe(c) && (keepPercent || c != '%')) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-}
-
 }  // namespace
-
-// ---- pure steps -------------------------------------------------------------------------------
-
-bool parseRequestLine(std::string_view line, HttpRequestLine& out) {
-  out = HttpRequestLine{};
-  if (line.substr(0, 3) == "GET") {
-    out.method = kMethodGet;
-  } else if (line.substr(0, 4) == "POST") {
-    out.method = kMethodPost;
-  } else if (line.substr(0, 4) == "HEAD") {
-    out.method = kMethodHead;
-  }
-  const std::size_t first = line.find(' ');
-  const std::size_t last = line.rfind(' ');
-  if (first == std::string_view::npos || last == first) return false;
-  std::string_view url = line.substr(first + 1, last - first - 1);
-  const std::size_t q = url.find('?');
-  if (q != std::string_view::npos) {
-    out.query = std::string(url.substr(q + 1));
-    out.hasQuery = true;
-    url = url.substr(0, q);
-  }
-  std::string path = urlDecode(url);
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  if (path.size() > kMaxPathLength) path.resize(kMaxPathLength);
-  out.path = std::move(path);
-  return true;
-}
-
-std::optional<std::string> resolveRequestFile(const std::string& root, std::string_view path,
-                                              std::string_view defaultPage) {
-  if (path.find('\0') != std::string_view::npos) return std::nullopt;
-  std::string rel(path);
-  if (rel.empty() || rel.back() == '\\') rel += defaultPage;
-  // Segments between separators: none may be "..", and the first may not name a drive or a
-  // scheme. Empty segments (doubled separators) collapse.
-  std::string clean;
-  std::size_t start = 0;
-  bool firstSegment = true;
-  while (start <= rel.size()) {
-    std::size_t end = rel.find_first_of("\\/", start);
-    if (end == std::string::npos) end = rel.size();
-    const std::string_view seg(rel.data() + start, end - start);
-    if (!seg.empty()) {
-      if (seg == "..") return std::nullopt;
-      if (firstSegment && seg.find(':') != std::string_view::npos) return std::nullopt;
-      if (!clean.empty()) clean += '/';
-      clean += seg;
-      firstSegment = false;
-    }
-    start = end + 1;
-  }
-  if (clean.empty()) return std::nullopt;
-  std::string file = root;
-  if (!file.empty() && file.back() != '/') file += '/';
-  return file + clean;
-}
-
-bool namesDataScript(std::string_view path) {
-  return contains(path, ".js") && !contains(path, "common") && !contains(path, "menu");
-}
-
-int contentTypeOf(std::string_view fileName) {
-  const std::size_t dot = fileName.rfind('.');
-  if (dot == std::string_view::npos) return kTypeOctetStream;
-  const std::string_view ext = fileName.substr(dot + 1);
-  if (ext == "txt") return kTypeText;
-  if (ext == "html" || ext == "htm") return kTypeHtml;
-  if (ext == "gif") return kTypeGif;
-  if (ext == "jpeg") return kTypeJpeg;
-  if (ext == "bmp") return kTypeBmp;
-  return kTypeOctetStream;
-}
-
-const char* contentTypeText(int type) {
-  switch (type) {
-    case kTypeText: return "text/plain";
-    case kTypeHtml: return "text/html";
-    case kTypeGif: return "image/gif";
-    case kTypeJpeg: return "image/jpeg";
-    case kTypeBmp: return "image/bmp";
-    case kTypeScript: return "text/javascript";
-    default: return "application/octet-stream";
-  }
-}
-
-std::string responseHead(int code, int type, long long length, std::string_view serverName, std::time_t now,
-                         bool noSniff) {
-  std::string head = "HTTP/1.0 ";
-  head += httpStatusText(code, "200 OK");
-  head += "\r\nDate: ";
-  head += httpDate(now);
-  head += "\r\nServer: ";
-  head += serverName;
-  head += "\r\n";
-  if (length > 0) {
-    head += "Content-Type: ";
-    head += contentTypeText(type);
-    head += "\r\nContent-Length: ";
-    head += std::to_string(length);
-    head += "\r\n";
-  }
-  if (noSniff) head += "X-Content-Type-Options: nosniff\r\n";
-  head += "Cache-Control: no-cache\r\n\r\n";
-  return head;
-}
-
-std::string postReturnUrl(std::string_view requestPath, std::string_view query, bool hasQuery) {
-  std::string path(requestPath);
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  std::string url;
-  appendEscaped(url, path, false);
-  if (url.empty() || url[0] != '/') url.insert(url.begin(), '/');
-  if (hasQuery) {
-    url += '?';
-    appendEscaped(url, query, true);
-  }
-  return url;
-}
-
-std::string reloadScript(std::string_view url) {
-  constexpr std::string_view kBefore = "<HTML>\r\n<HEAD>\r\n<script language=\"JavaScript\"><!--\r\nlocation.href=\"";
-  constexpr std::string_view kAfter = "\";\r\n--></script>\r\n</HEAD>\r\n</HTML>\r\n";
-  constexpr std::size_t kLimit = 255;
-  std::size_t room = kLimit - kBefore.size() - kAfter.size();
-  std::string_view u = url;
-  if (u.size() > room) {
-    u = u.substr(0, room);
-    // Never end inside a "%XX" escape.
-    const std::size_t pct = u.rfind('%');
-    if (pct != std::string_view::npos && pct + 3 > u.size()) u = u.substr(0, pct);
-  }
-  std::string text(kBefore);
-  text += u;
-  text += kAfter;
-  return text;
-}
-
-// ---- the worker -------------------------------------------------------------------------------
 
 CEasyHttpWorker::CEasyHttpWorker(EasyHttpSettings* settings, std::unique_ptr<Socket> client,
                                  EasyHttpServer* server)
@@ -252,7 +86,7 @@ bool CEasyHttpWorker::InitInstance() {
     if (m_closedWhileReading) return false;
     m_reading = false;
   }
-  const RequestKind kind = m_request.method == kMethodPost || m_hasContentLength ? RequestKind::WithBody
+  const RequestKind kind = m_request.method == HttpMethod::Post || m_hasContentLength ? RequestKind::WithBody
                            : namesDataScript(m_request.path)                   ? RequestKind::DataScript
                                                                                  : RequestKind::Plain;
   if (!requestAllowed(m_guard, m_settings->port, kind)) {
@@ -268,7 +102,7 @@ bool CEasyHttpWorker::InitInstance() {
 
 void CEasyHttpWorker::Refuse() {
   const std::string_view serverName(m_settings->serverName, strnlen(m_settings->serverName, 259));
-  SendBytes(responseHead(403, kTypeOctetStream, 0, serverName, std::time(nullptr)));
+  SendBytes(responseHead(403, ContentType::OctetStream, 0, serverName, std::time(nullptr)));
 }
 
 bool CEasyHttpWorker::TakeTableLock() {
@@ -526,7 +360,7 @@ void CEasyHttpWorker::Respond() {
     if (!script.empty()) {
       // Table data is only ever a script, whatever name it was asked under: a browser must
       // neither render it as a page nor guess another type.
-      sent = SendBytes(responseHead(200, kTypeScript, static_cast<long long>(script.size()), serverName, now, true)) &&
+      sent = SendBytes(responseHead(200, ContentType::Script, static_cast<long long>(script.size()), serverName, now, true)) &&
              StreamBody(script);
       if (!sent) return;
     }
@@ -540,7 +374,7 @@ void CEasyHttpWorker::Respond() {
     }
   }
   if (!sent) {
-    SendBytes(responseHead(404, kTypeOctetStream, 0, serverName, now));
+    SendBytes(responseHead(404, ContentType::OctetStream, 0, serverName, now));
     return;
   }
   if (m_settings->postCompleted != 0) {

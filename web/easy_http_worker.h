@@ -15,8 +15,8 @@
 // is generated into memory and sent from there, always as "text/javascript" with
 // "X-Content-Type-Options: nosniff"; nothing is written below the document root.
 //
-// The pure steps (request line, path, file choice, heads, reload script) are free functions so
-// that they can be checked without a socket.
+// The texts of a request and its answer (request line, path, file choice, heads, reload script)
+// are web/editor_http.h.
 #pragma once
 
 #include <atomic>
@@ -33,54 +33,12 @@
 
 #include "base/socket.h"
 #include "ui/win_types.h"
+#include "web/editor_http.h"
 #include "web/request_guard.h"
 
 struct EasyHttpSettings;
 struct EasyHttpTiming;
 class EasyHttpServer;
-
-// Method codes of a request line.
-enum HttpMethod { kMethodOther = 0, kMethodGet = 1, kMethodPost = 2, kMethodHead = 3 };
-
-struct HttpRequestLine {
-  int method = kMethodOther;
-  std::string path;   // URL-decoded (urlDecode), "/" turned into "\", at most 259 characters
-  std::string query;  // the raw text after "?"
-  bool hasQuery = false;
-};
-
-// Splits a request line: the URL is the text between the first and the last space; the query
-// is what follows "?". False when there are not two distinct spaces.
-bool parseRequestLine(std::string_view line, HttpRequestLine& out);
-
-// The file a request path names below `root` (native, ending with '/'): '\' separated path,
-// defaultPage appended to a path that ends in '\', doubled separators collapsed. nullopt when
-// the path would leave the root (a ".." segment, a NUL, a ':' in its first segment).
-std::optional<std::string> resolveRequestFile(const std::string& root, std::string_view path,
-                                              std::string_view defaultPage);
-
-// Whether a request path asks for a generated data script: it holds ".js" and neither "common"
-// nor "menu" (a substring test, so "x.json" counts too).
-bool namesDataScript(std::string_view path);
-
-// Content-type codes, chosen by the text after the last '.' of the file name.
-// kTypeScript is never chosen by a name: it is the type of the generated data scripts.
-enum ContentType { kTypeOctetStream = 0, kTypeText = 1, kTypeHtml = 2, kTypeGif = 3, kTypeJpeg = 4,
-                   kTypeBmp = 5, kTypeScript = 6 };
-int contentTypeOf(std::string_view fileName);
-const char* contentTypeText(int type);
-// The response head: status line, Date (UTC, at `now`), Server, and when `length` is above 0
-// Content-Type and Content-Length, then (with `noSniff`) "X-Content-Type-Options: nosniff",
-// Cache-Control and the empty line; every line CR LF.
-std::string responseHead(int code, int type, long long length, std::string_view serverName,
-                         std::time_t now, bool noSniff = false);
-// The text sent after the answer to a post: a script that sends the browser to `url`. `url` is
-// escaped so that it cannot end the script's string, and cut so that the text stays within 255
-// characters.
-std::string reloadScript(std::string_view url);
-// The URL the browser is sent back to after a post: the request path with '/' separators and
-// the query, both limited to characters that are safe inside a script string.
-std::string postReturnUrl(std::string_view requestPath, std::string_view query, bool hasQuery);
 
 class CEasyHttpWorker {
  public:

@@ -1,4 +1,4 @@
-// Hostile input for the editor server: malformed request lines and heads, impossible lengths,
+// Hostile input for the editor worker: malformed request lines and heads, impossible lengths,
 // bodies of every byte, huge and truncated field names, many clients at once. The server must
 // answer or close every connection, stay up, and change the tables only as the rules say.
 #include <gtest/gtest.h>
