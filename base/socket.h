@@ -16,6 +16,9 @@
 class Socket {
  public:
   Socket() = default;
+  // Takes over `fd`, an open stream descriptor (one end of a socketpair, say): it is closed
+  // with this socket.
+  explicit Socket(int fd) : m_fd(fd) {}
   ~Socket();
   Socket(Socket&& other) noexcept;
   Socket& operator=(Socket&& other) noexcept;

@@ -108,6 +108,22 @@ TEST(SocketOwnership, TheDescriptorIsClosedOnceByWhoeverHoldsIt) {
   EXPECT_TRUE(assigned.open());
 }
 
+TEST(SocketOwnership, AnAdoptedLocalPairCarriesBytesAndClosesItsDescriptors) {
+  Socket a;
+  Socket b;
+  ASSERT_TRUE(a.open());
+  const int replaced = a.handle();
+  ASSERT_TRUE(localSocketPair(a, b));
+  EXPECT_FALSE(descriptorIsOpen(replaced));  // the one `a` held before is closed
+  EXPECT_EQ(a.sendAll("line\r\n", 6), 6);
+  char buf[8] = {};
+  EXPECT_EQ(b.recvSome(buf, sizeof buf), 6);
+  const int fd = b.handle();
+  b.close();
+  EXPECT_FALSE(descriptorIsOpen(fd));
+  EXPECT_EQ(a.recvSome(buf, sizeof buf), 0);  // the peer's close
+}
+
 TEST(SocketPairs, BytesPassUnchangedAndAddressesAreKnown) {
   SocketPair pair;
   ASSERT_TRUE(pair.open());

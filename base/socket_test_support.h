@@ -1,5 +1,5 @@
 // Test support for sockets (header only, included by tests and benchmarks alone): free loopback
-// ports and a connected pair of loopback sockets.
+// ports, a connected pair of loopback sockets and a connected pair of local ones.
 #pragma once
 
 #include <arpa/inet.h>
@@ -44,6 +44,17 @@ inline int freeLoopbackPorts(int count) {
     if (allFree) return first;
   }
   return 0;
+}
+
+// A connected pair of local (AF_UNIX) stream sockets. Unlike a loopback TCP pair it leaves no
+// TIME_WAIT entry and takes no port, so programs that make thousands of connections a second
+// (the fuzz programs) use it. False when the pair cannot be made.
+inline bool localSocketPair(Socket& a, Socket& b) {
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return false;
+  a = Socket(fds[0]);
+  b = Socket(fds[1]);
+  return true;
 }
 
 // A connected pair of plain sockets over 127.0.0.1: `tool` made with connect, `peer` with
