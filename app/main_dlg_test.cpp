@@ -12,6 +12,7 @@
 #include "app/phonebook_workflows.h"
 #include "data/process_state.h"
 #include "data/restriction_table.h"
+#include "data/template_messages.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "mainunit/simulator.h"
@@ -102,6 +103,22 @@ TEST_F(MainDialogWorkflows, ReadsAndWritesReachTheUnitAndEndWithTheirSuccessMess
   EXPECT_TRUE(unit_->lastSession().succeeded) << unit_->lastSession().refusal;
   EXPECT_EQ(unit_->tables(), before);
   EXPECT_TRUE(ui_.faults().empty());
+}
+
+TEST_F(MainDialogWorkflows, AUnitBelowFourReadsTheSevenColumnDialAndClearsTheTemplates) {
+  base_.fwVer = "3.00";
+  unit_->setOptions(base_);
+  base_.fwVer = "4.00";
+  sysTanfMode = 1;
+  setTemplateMessage(1, "ABC", 0);
+  char text[21] = {};
+  getTemplateMessage(1, text);
+  ASSERT_STREQ(text, "ABC");
+  EXPECT_EQ(press({kMainPhonebookRead}), WorkflowOutcome::Succeeded);
+  EXPECT_EQ(sysTanfMode, 0);
+  getTemplateMessage(1, text);
+  EXPECT_STREQ(text, "");
+  EXPECT_EQ(ui_.messages().at(ui_.messages().size() - 2).caption, "電話帳データの読込の終了");
 }
 
 TEST_F(MainDialogWorkflows, ABusyUnitShowsTheCommunicationErrorAndGivesTheDialogBack) {
