@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/phonebook_workflows.h"
 #include "app/restriction_files.h"
 #include "base/platform.h"
 #include "data/phonebook_file_io.h"
@@ -104,6 +105,7 @@ void loadPhonebookFile(CDialog* owner) {
   PhonebookFileOperation operation(owner);
   const OpResult result = loadPhonebookData(path, kind);
   operation.restore();
+  if (result.ok()) notePhonebookTableFilled(kind);
   reportResult(owner, result);
 }
 

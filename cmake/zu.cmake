@@ -8,10 +8,6 @@
 # sets ZU_TEST_ENVIRONMENT (one NAME=value) before the call runs its tests with it.
 
 set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
-if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  # Members kept for the layout of the objects they belong to are not read.
-  list(APPEND ZU_WARNINGS -Wno-unused-private-field)
-endif()
 
 function(zu_folder_library name)
   cmake_parse_arguments(ZU "" "" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})

@@ -10,6 +10,7 @@ HistoryKind historyKind = HistoryKind::Internal;
 std::optional<ExchangeKind> fileKind;
 std::int32_t fileDirection;
 std::int32_t writeSelection[22];
+bool phonebookTableFilled[3];
 std::int32_t sysTanfMode;
 
 std::mutex& tableLock() {
@@ -27,4 +28,5 @@ void initProcessState() {
   fileDirection = 0;
   std::memset(writeSelection, 0, sizeof writeSelection);
   sysTanfMode = 0;
+  for (bool& filled : phonebookTableFilled) filled = false;
 }

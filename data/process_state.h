@@ -39,6 +39,11 @@ extern std::optional<ExchangeKind> fileKind;
 // 0 = load, 1 = save. Written by zuctl convert; kept for the file workflows, which choose load or
 // save by it.
 extern std::int32_t fileDirection;
+// Per ExchangeKind: whether a phonebook read of this run or a loaded file filled that table.
+// Written by the phonebook read and the phonebook file loads; read by the phonebook write, which
+// asks before it replaces the unit's table with one nothing filled.
+extern bool phonebookTableFilled[3];
+
 // [0]..[19] speed-dial blocks 0000-0499 ... 9500-9999, [20] extension phonebook, [21] templates.
 // Written by the write-selection dialog; read by the link's upload.
 extern std::int32_t writeSelection[22];

@@ -1,0 +1,28 @@
+#include "app/history_workflow.h"
+
+#include "data/history_files.h"
+
+namespace {
+
+bool readDownloadedHistories(const std::string& dir) {
+  const std::string internal = dir + "naityaklog.txt";
+  const std::string external = dir + "gaityaklog.txt";
+  if (!receivedFileReadable(internal) || !receivedFileReadable(external)) return false;
+  const int internalResult = parseDownloadedHistoryFile(internal, HistoryKind::Internal);
+  const int externalResult = parseDownloadedHistoryFile(external, HistoryKind::External);
+  return internalResult != 30 && externalResult != 30;
+}
+
+}  // namespace
+
+WorkflowOutcome runHistoryRead(WorkflowSite& site) {
+  TransferSteps steps;
+  steps.operation = 5;
+  steps.confirmCaption = "着信履歴データの読込確認";
+  steps.confirmText = "\n着信履歴データの読込を開始します。\n";
+  steps.transfer = [](CTCPFileTransfer& link) { return link.ReadCallHistory(); };
+  steps.processFiles = readDownloadedHistories;
+  steps.successCaption = "着信履歴データの読込の終了";
+  steps.successText = "\n着信履歴データの読込が正常に終了しました。\n";
+  return runCommunicationWorkflow(site, steps);
+}
