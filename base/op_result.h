@@ -22,7 +22,7 @@ struct OpResult {
   static OpResult failed(int code, std::string message = {}, std::string caption = "エラー") {
     OpResult r;
     r.code = code;
-    r.caption = r.message.empty() && message.empty() ? std::string() : std::move(caption);
+    if (!message.empty()) r.caption = std::move(caption);
     r.message = std::move(message);
     return r;
   }
