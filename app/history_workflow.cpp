@@ -1,5 +1,6 @@
 #include "app/history_workflow.h"
 
+#include "data/exchange_format.h"
 #include "data/history_files.h"
 
 namespace {
@@ -10,7 +11,7 @@ bool readDownloadedHistories(const std::string& dir) {
   if (!receivedFileReadable(internal) || !receivedFileReadable(external)) return false;
   const int internalResult = parseDownloadedHistoryFile(internal, HistoryKind::Internal);
   const int externalResult = parseDownloadedHistoryFile(external, HistoryKind::External);
-  return internalResult != 30 && externalResult != 30;
+  return internalResult != kExchangeCannotOpen && externalResult != kExchangeCannotOpen;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "app/restriction_workflows.h"
 
+#include "data/exchange_format.h"
 #include "data/restriction_files.h"
 
 namespace {
@@ -7,7 +8,7 @@ namespace {
 bool readDownloadedRestrictions(const std::string& dir) {
   const std::string path = dir + "hkiseino.txt";
   if (!receivedFileReadable(path)) return false;
-  return parseDownloadedRestrictionFile(path) != 30;
+  return parseDownloadedRestrictionFile(path) != kExchangeCannotOpen;
 }
 
 }  // namespace
