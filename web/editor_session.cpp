@@ -26,16 +26,16 @@ std::function<void(const std::string&)>& testLauncher() {
   return launcher;
 }
 
-// Takes tableLock() while the calling thread keeps delivering its messages: a worker that holds
-// the lock may be waiting for something only this thread can do.
-void lockTablesPumping() {
+}  // namespace
+
+PumpedTableLock::PumpedTableLock() {
   while (!tableLock().try_lock()) {
     pumpOneMessage();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
-}  // namespace
+PumpedTableLock::~PumpedTableLock() { tableLock().unlock(); }
 
 bool openDefaultBrowser(const std::string& url) {
   {
@@ -73,7 +73,11 @@ void setBrowserLauncherForTesting(std::function<void(const std::string&)> launch
 CEditorSession::CEditorSession(EditorMenu menu)
     : m_menu(menu), m_documentRoot(executableDirectory() + "HTMLFiles/") {}
 
-CEditorSession::~CEditorSession() = default;
+CEditorSession::~CEditorSession() {
+  if (!m_server.IsRunning()) return;
+  PumpedTableLock tables;
+  m_server.Stop();
+}
 
 std::string CEditorSession::StartPage() const {
   switch (m_menu) {
@@ -105,21 +109,19 @@ bool CEditorSession::OnEditInBrowser(HWND owner, bool openBrowser) {
       MessageBox(owner, "\nサーバの起動に失敗しました。\n", "エラー", MB_ICONWARNING);
       return false;
     }
-    lockTablesPumping();
+    PumpedTableLock tables;
     if (m_menu == EditorMenu::Restrictions) {
       normaliseRestrictions();
     } else {
       snapshotPhonebook();
     }
-    tableLock().unlock();
   }
   if (openBrowser) openDefaultBrowser(Url());
   return true;
 }
 
 void CEditorSession::Close() {
-  lockTablesPumping();
+  PumpedTableLock tables;
   m_server.Stop();
   if (m_menu == EditorMenu::Phonebook && duplicateCheck == 1) restorePhonebook();
-  tableLock().unlock();
 }
