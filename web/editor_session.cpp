@@ -1,8 +1,10 @@
 #include "web/editor_session.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -49,19 +51,39 @@ bool openDefaultBrowser(const std::string& url) {
   const std::string program = (browser != nullptr && *browser != '\0') ? browser : "xdg-open";
   // Everything exec needs is prepared before the fork.
   char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(url.c_str()), nullptr};
+  // The grandchild reports a failed exec through this pipe; a successful exec closes it unwritten.
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return false;
   const pid_t child = ::fork();
-  if (child < 0) return false;
+  if (child < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return false;
+  }
   if (child == 0) {
     // The browser is started from a grandchild, so it is nobody's child to wait for.
     ::setsid();
-    if (::fork() == 0) {
+    const pid_t browserPid = ::fork();
+    if (browserPid == 0) {
+      ::close(report[0]);
       ::execvp(argv[0], argv);
+      const char failed = 1;
+      [[maybe_unused]] ssize_t n = ::write(report[1], &failed, 1);
       ::_exit(127);
     }
-    ::_exit(0);
+    ::close(report[1]);
+    char byte = 0;
+    ssize_t n;
+    do {
+      n = ::read(report[0], &byte, 1);
+    } while (n < 0 && errno == EINTR);
+    ::_exit(browserPid < 0 || n > 0 ? 1 : 0);
   }
+  ::close(report[0]);
+  ::close(report[1]);
   int status = 0;
-  ::waitpid(child, &status, 0);
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

@@ -71,7 +71,8 @@ class PumpedTableLock {
 };
 
 // Opens the default browser on `url`: $BROWSER when set, else xdg-open. The browser runs as an
-// independent process; nothing waits for it. False when it could not be started.
+// independent process; nothing waits for it. False when it could not be started (the program
+// is missing or cannot be run).
 bool openDefaultBrowser(const std::string& url);
 // Replaces the browser start (tests record the URLs instead); an empty function restores it.
 void setBrowserLauncherForTesting(std::function<void(const std::string&)> launcher);
