@@ -7,7 +7,10 @@
 # linked the same way. New files are picked up without editing any CMakeLists. A folder that
 # sets ZU_TEST_ENVIRONMENT (one NAME=value) before the call runs its tests with it.
 
-set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
+set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(ZU_WERROR)
+  list(APPEND ZU_WARNINGS -Werror)
+endif()
 
 function(zu_folder_library name)
   cmake_parse_arguments(ZU "" "" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
