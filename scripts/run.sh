@@ -10,7 +10,8 @@
 # which saves the files, and stops the simulator.
 #
 # Settings from the environment (all optional):
-#   ZU_RUN_USE_BUILD=1  skip installing and building when build/bin holds the programs
+#   ZU_RUN_USE_BUILD=1  skip installing and building when the build's bin/ holds the programs
+#   ZU_BUILD_DIR        the build folder (default build)
 #   ZU_DEMO_HOST        the simulator's address (default 127.0.0.2)
 #   ZU_DEMO_PORT        its control port (default 9000; 0 takes a free one)
 #   ZU_DEMO_DIR         the demo folder (default build/demo)
@@ -20,16 +21,17 @@ cd "$(dirname "$0")/.."
 host=${ZU_DEMO_HOST:-127.0.0.2}
 port=${ZU_DEMO_PORT:-9000}
 password=7351
-demo=${ZU_DEMO_DIR:-build/demo}
-bin=build/bin
+build=${ZU_BUILD_DIR:-build}
+demo=${ZU_DEMO_DIR:-$build/demo}
+bin=$build/bin
 
 if [ "${ZU_RUN_USE_BUILD:-0}" = 1 ] && [ -x $bin/zu ] && [ -x $bin/zuctl ] &&
   [ -x $bin/zu-mainunit ] && [ -f $bin/HTMLFiles/hoshu.html ]; then
   echo "Using the programs in $bin."
 else
   scripts/install-deps.sh
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build build -j"$(nproc)" --target zu zuctl zu-mainunit zu_html_files
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$build" -j"$(nproc)" --target zu zuctl zu-mainunit zu_html_files
 fi
 
 mkdir -p "$demo"
