@@ -1,11 +1,16 @@
 #include "app/main_dlg.h"
 
 #include "app/exit_confirmation.h"
+#include "app/hatsu_menu_dlg.h"
 #include "app/history_workflow.h"
+#include "app/menu_dlg.h"
+#include "app/naisen_menu_dlg.h"
 #include "app/phonebook_workflows.h"
 #include "app/restriction_workflows.h"
 #include "base/work_folder.h"
 #include "data/process_state.h"
+#include "ui/message_box.h"
+#include "web/post_checks.h"
 
 using enum ControlKind;
 
@@ -67,10 +72,10 @@ void CMainDlg::OnCommand(int id) {
     case kMainHistoryRead: return runWorkflow(id, runHistoryRead);
     case kMainRestrictionRead: return runWorkflow(id, runRestrictionRead);
     case kMainRestrictionWrite: return runWorkflow(id, runRestrictionWrite);
-    case kMainPhonebookEdit:
-    case kMainInternalHistory:
-    case kMainExternalHistory:
-    case kMainRestrictionMenu: return OnMenuButton(id);
+    case kMainPhonebookEdit: return openPhonebookMenu();
+    case kMainInternalHistory: return openHistoryMenu(HistoryKind::Internal);
+    case kMainExternalHistory: return openHistoryMenu(HistoryKind::External);
+    case kMainRestrictionMenu: return openRestrictionMenu();
     case kMainDuplicatesAllowed: duplicateCheck = 0; return;
     case kMainDuplicatesRefused: duplicateCheck = 1; return;
     case kMainMemory600: m_memoryMode = 1; return;
@@ -80,6 +85,41 @@ void CMainDlg::OnCommand(int id) {
       return;
     default: return;
   }
+}
+
+void CMainDlg::showNormal() { ShowWindow(IsIconic() ? SW_RESTORE : SW_SHOWNORMAL); }
+
+void CMainDlg::openPhonebookMenu() {
+  if ((memoryMode & 0xFF) != (m_memoryMode & 0xFF)) {
+    if (tablesEdited != 0) {
+      if (MessageBox(this, main_dlg_text::kMemoryCountChanged, main_dlg_text::kMemoryCountCaption,
+                     MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+      // Only the number index of the duplicate check follows the new count from scratch; the
+      // tables and their snapshots stay as they are.
+      resetSpeedDialNumberIndex();
+    }
+    memoryMode = static_cast<std::uint8_t>(m_memoryMode);
+  }
+  historyKind = HistoryKind::Internal;
+  fileKind.reset();
+  CMenuDlg menu(this);
+  menu.DoModal();
+  showNormal();
+}
+
+void CMainDlg::openHistoryMenu(HistoryKind kind) {
+  historyKind = kind;
+  fileKind.reset();
+  CNaisenMenuDlg menu(this);
+  menu.DoModal();
+  showNormal();
+}
+
+void CMainDlg::openRestrictionMenu() {
+  CHatsuMenuDlg menu(this);
+  menu.DoModal();
+  showNormal();
 }
 
 void CMainDlg::OnClose() {

@@ -1,12 +1,16 @@
 // CMainDlg: the program's main window ("短縮設定/着信履歴プログラム（Zu）"), whose buttons start
 // the phonebook, call-history and restriction-number workflows. Every way of closing it asks the
 // exit question first; Enter never closes it. Each communication workflow gets a fresh work
-// folder of its own (kept when a write failed, so the prepared files can be looked at).
+// folder of its own (kept when a write failed, so the prepared files can be looked at). The
+// phonebook edit, history and restriction buttons open the menus (app/menu_dlg.h,
+// app/naisen_menu_dlg.h, app/hatsu_menu_dlg.h); the phonebook edit button first takes the memory
+// count chosen here, asking before a change when local data was loaded or edited.
 #pragma once
 
 #include <memory>
 
 #include "app/communication_workflow.h"
+#include "data/table_kinds.h"
 #include "ui/dialog.h"
 
 extern const DialogResource kMainDlg;
@@ -29,6 +33,13 @@ constexpr int kMainDuplicatesRefused = 2565;
 constexpr int kMainMemory600 = 2569;
 constexpr int kMainMemory990 = 2570;
 
+namespace main_dlg_text {
+inline constexpr const char* kMemoryCountCaption = "電話帳データ読込確認";
+inline constexpr const char* kMemoryCountChanged =
+    "システム短縮ダイヤルのメモリー数が変更されているため\n電話帳データは全てクリアされます。"
+    "続行しますか？\n";
+}  // namespace main_dlg_text
+
 class CMainDlg : public CDialog {
  public:
   // `link` is the process's link slot: filled at initialisation when it is empty.
@@ -44,10 +55,13 @@ class CMainDlg : public CDialog {
   void OnCommand(int id) override;
   void OnClose() override;
   bool PreTranslateKeyDown(int key) override;
-  // The menu buttons; the menus open in their own dialogs.
-  virtual void OnMenuButton(int id) { (void)id; }
 
  private:
+  // The menu buttons: each runs its menu modally, then shows this dialog normal.
+  void openPhonebookMenu();
+  void openHistoryMenu(HistoryKind kind);
+  void openRestrictionMenu();
+  void showNormal();
   void runWorkflow(int button, WorkflowOutcome (*workflow)(WorkflowSite&));
 
   std::unique_ptr<CTCPFileTransfer>& m_link;

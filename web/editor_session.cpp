@@ -1,8 +1,10 @@
 #include "web/editor_session.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -26,16 +28,16 @@ std::function<void(const std::string&)>& testLauncher() {
   return launcher;
 }
 
-// Takes tableLock() while the calling thread keeps delivering its messages: a worker that holds
-// the lock may be waiting for something only this thread can do.
-void lockTablesPumping() {
+}  // namespace
+
+PumpedTableLock::PumpedTableLock() {
   while (!tableLock().try_lock()) {
     pumpOneMessage();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
-}  // namespace
+PumpedTableLock::~PumpedTableLock() { tableLock().unlock(); }
 
 bool openDefaultBrowser(const std::string& url) {
   {
@@ -49,19 +51,39 @@ bool openDefaultBrowser(const std::string& url) {
   const std::string program = (browser != nullptr && *browser != '\0') ? browser : "xdg-open";
   // Everything exec needs is prepared before the fork.
   char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(url.c_str()), nullptr};
+  // The grandchild reports a failed exec through this pipe; a successful exec closes it unwritten.
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return false;
   const pid_t child = ::fork();
-  if (child < 0) return false;
+  if (child < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return false;
+  }
   if (child == 0) {
     // The browser is started from a grandchild, so it is nobody's child to wait for.
     ::setsid();
-    if (::fork() == 0) {
+    const pid_t browserPid = ::fork();
+    if (browserPid == 0) {
+      ::close(report[0]);
       ::execvp(argv[0], argv);
+      const char failed = 1;
+      [[maybe_unused]] ssize_t n = ::write(report[1], &failed, 1);
       ::_exit(127);
     }
-    ::_exit(0);
+    ::close(report[1]);
+    char byte = 0;
+    ssize_t n;
+    do {
+      n = ::read(report[0], &byte, 1);
+    } while (n < 0 && errno == EINTR);
+    ::_exit(browserPid < 0 || n > 0 ? 1 : 0);
   }
+  ::close(report[0]);
+  ::close(report[1]);
   int status = 0;
-  ::waitpid(child, &status, 0);
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -73,7 +95,11 @@ void setBrowserLauncherForTesting(std::function<void(const std::string&)> launch
 CEditorSession::CEditorSession(EditorMenu menu)
     : m_menu(menu), m_documentRoot(editorPagesDirectory()) {}
 
-CEditorSession::~CEditorSession() = default;
+CEditorSession::~CEditorSession() {
+  if (!m_server.IsRunning()) return;
+  PumpedTableLock tables;
+  m_server.Stop();
+}
 
 std::string CEditorSession::StartPage() const {
   switch (m_menu) {
@@ -105,21 +131,19 @@ bool CEditorSession::OnEditInBrowser(HWND owner, bool openBrowser) {
       MessageBox(owner, "\nサーバの起動に失敗しました。\n", "エラー", MB_ICONWARNING);
       return false;
     }
-    lockTablesPumping();
+    PumpedTableLock tables;
     if (m_menu == EditorMenu::Restrictions) {
       normaliseRestrictions();
     } else {
       snapshotPhonebook();
     }
-    tableLock().unlock();
   }
   if (openBrowser) openDefaultBrowser(Url());
   return true;
 }
 
 void CEditorSession::Close() {
-  lockTablesPumping();
+  PumpedTableLock tables;
   m_server.Stop();
   if (m_menu == EditorMenu::Phonebook && duplicateCheck == 1) restorePhonebook();
-  tableLock().unlock();
 }

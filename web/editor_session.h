@@ -7,7 +7,9 @@
 // opens the default browser on http://127.0.0.1:PORT/ (also when the server ran already, so a
 // second press opens a second window). Close() is the menu's close: it takes tableLock() while
 // pumping the calling thread's messages, stops the server, restores the phonebook for the
-// phonebook menu while duplicateCheck is 1, and releases the lock.
+// phonebook menu while duplicateCheck is 1, and releases the lock. A session destroyed while
+// its server still runs (its menu went without a close) stops the server under the lock too, so
+// no server outlives its session.
 //
 // Messages (caption "エラー", warning icon, owner the menu): too little memory, a failed start.
 #pragma once
@@ -57,8 +59,20 @@ class CEditorSession {
   std::uint16_t m_port = 80;
 };
 
+// Holds tableLock() for its lifetime. Taking it keeps the calling thread delivering its messages
+// while it waits: a worker that holds the lock may be waiting for something only this thread can
+// do (a message box over the editor). Not for a thread that holds the lock already.
+class PumpedTableLock {
+ public:
+  PumpedTableLock();
+  ~PumpedTableLock();
+  PumpedTableLock(const PumpedTableLock&) = delete;
+  PumpedTableLock& operator=(const PumpedTableLock&) = delete;
+};
+
 // Opens the default browser on `url`: $BROWSER when set, else xdg-open. The browser runs as an
-// independent process; nothing waits for it. False when it could not be started.
+// independent process; nothing waits for it. False when it could not be started (the program
+// is missing or cannot be run).
 bool openDefaultBrowser(const std::string& url);
 // Replaces the browser start (tests record the URLs instead); an empty function restores it.
 void setBrowserLauncherForTesting(std::function<void(const std::string&)> launcher);

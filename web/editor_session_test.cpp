@@ -188,6 +188,10 @@ TEST(DefaultBrowser, BrowserVariableNamesTheProgramAndGetsTheUrl) {
     std::ifstream(out) >> line;
   }
   EXPECT_EQ(line, "http://127.0.0.1:8080/");
+  // A program that cannot be run is reported, so the caller can show the address instead.
+  setenv("BROWSER", (std::string(dir) + "/missing-browser").c_str(), 1);
+  EXPECT_FALSE(openDefaultBrowser("http://127.0.0.1:8080/"));
+  unsetenv("BROWSER");
   std::filesystem::remove_all(dir);
 }
 

@@ -99,6 +99,9 @@ class DuplicateIndex {
     }
   }
 
+  // Forgets everything: no memory count holds 0 entries, so the next sync starts afresh.
+  void reset() { m_capacity = 0; }
+
   // Re-reads entry i of the baselineImage.
   void update(int i) {
     if (i < 0 || i >= m_capacity) return;
@@ -197,6 +200,8 @@ void checkIndexedEntry(int e, SpeedDialFields& f, int clearMode) {
 }
 
 }  // namespace
+
+void resetSpeedDialNumberIndex() { duplicateIndex().reset(); }
 
 void clearEntryFindings() {
   useFinding.set = false;

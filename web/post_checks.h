@@ -40,6 +40,11 @@ extern EntryFinding shortGroupHighFinding;
 extern std::int32_t duplicateCount;
 extern std::int32_t duplicatePairs[50][2];
 
+// Forgets the duplicate scan's index of the baselineImage's numbers; the next page check builds
+// it again from the image. For a change of the memory count (the main dialog's phonebook edit
+// button); the tables themselves are not touched. Call while no editor server runs.
+void resetSpeedDialNumberIndex();
+
 // Clears the three entry findings (before every parse of a post).
 void clearEntryFindings();
 // Clears the duplicate count and pairs (the parser does this before every parse).
