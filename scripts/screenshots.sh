@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures in docs/screenshots/: the main dialog, the host dialog, a progress
-# dialog in the middle of a transfer and the write selection, from the Qt backend offscreen
+# dialog in the middle of a transfer, the write selection and the phonebook menu, from the Qt
+# backend offscreen
 # (the main-dialog test clicks through a phonebook read against the simulator and saves them),
 # and the editor in headless Chromium on the phonebook zuctl reads from the simulator.
 # Needs a normal build in build/ (scripts/test.sh or the README's build commands).
@@ -13,7 +14,7 @@ mkdir -p "$out"
 cmake --build build --target qt_qt_main_dialog_test zuctl zu-mainunit zu_html_files
 rm -f build/screenshots/zu-*.png
 (cd build/ui/qt && QT_QPA_PLATFORM=offscreen ./qt_qt_main_dialog_test >/dev/null)
-for name in main host progress write-selection; do
+for name in main host progress write-selection menu; do
   cp "build/screenshots/zu-$name.png" "$out/$name.png"
 done
 

@@ -1,6 +1,7 @@
 // The main dialog on the real Qt backend, clicked through by a user, against the simulator: a
 // phonebook read shows the progress dialog moving through the percents the link posted and ends
-// with the success message; a phonebook write shows the block selection. The windows' pictures
+// with the success message, and the phonebook menu opens after it; a phonebook write shows the
+// block selection. The windows' pictures
 // go to the build's screenshots/ (scripts/screenshots.sh copies them for the README).
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include "app/denwa_dlg.h"
 #include "app/ip_addr_inp_dlg.h"
 #include "app/main_dlg.h"
+#include "app/menu_dlg.h"
 #include "app/progress_dlg.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
@@ -156,10 +158,12 @@ class QtMainDialog : public ::testing::Test {
   std::unique_ptr<CTCPFileTransfer> link_;
 };
 
-TEST_F(QtMainDialog, APhonebookReadByClicksMovesTheBarThroughItsPostsToTheSuccessMessage) {
+TEST_F(QtMainDialog,
+       APhonebookReadByClicksMovesTheBarThroughItsPostsToTheSuccessMessageThenTheMenuOpens) {
   CMainDlg dialog(link_);
   dialog.SetUnitPort(unit_->port());
   QString question, finalText;
+  bool menuShown = false;
   std::vector<UserSteps::Step> steps = pressAndLogIn(kMainPhonebookRead);
   steps.push_back([&] {
     question = visibleBoxText();
@@ -172,11 +176,22 @@ TEST_F(QtMainDialog, APhonebookReadByClicksMovesTheBarThroughItsPostsToTheSucces
     saveScreenshot(QApplication::activeModalWidget(), "zu-read-done");
     return answerMessageBox(QStringLiteral("OK"));
   });
+  // The phonebook menu opens over the main dialog with what was read, and 戻る closes it.
+  steps.push_back([] { return click(kMainDlgId, kMainPhonebookEdit); });
+  steps.push_back([&] {
+    QWidget* menu = window(kMenuDlgId);
+    if (!menu) return false;
+    menuShown = true;
+    QCoreApplication::processEvents();
+    saveScreenshot(menu, "zu-menu");
+    return click(kMenuDlgId, IDCANCEL);
+  });
   appendExit(steps);
   UserSteps user(steps);
   dialog.DoModal();
 
   EXPECT_TRUE(user.done());
+  EXPECT_TRUE(menuShown);
   EXPECT_EQ(dialog.LastOutcome(), WorkflowOutcome::Succeeded);
   EXPECT_TRUE(question.startsWith(QStringLiteral("電話帳データの読込確認|")));
   EXPECT_EQ(
