@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Makes the README's pictures in docs/screenshots/: the main dialog, the host dialog, a progress
 # dialog in the middle of a transfer, the write selection and the phonebook menu, from the Qt
-# backend offscreen
-# (the main-dialog test clicks through a phonebook read against the simulator and saves them),
-# and the editor in headless Chromium on the phonebook zuctl reads from the simulator.
+# backend offscreen (the main-dialog test clicks through a phonebook read against the simulator
+# and saves them), and the editor in headless Chromium on the phonebook zuctl reads from the
+# simulator.
 # Needs a normal build in build/ (scripts/test.sh or the README's build commands).
 set -euo pipefail
 cd "$(dirname "$0")/.."
