@@ -15,6 +15,8 @@
 #   ZU_DEMO_HOST        the simulator's address (default 127.0.0.2)
 #   ZU_DEMO_PORT        its control port (default 9000; 0 takes a free one)
 #   ZU_DEMO_DIR         the demo folder (default build/demo)
+#   ZU_DEMO_TOOL_PORT   headless: the first of zuctl's five data ports (default 9000)
+#   ZU_DEMO_EDITOR_PORT headless: the editor's port (default: the editor's own choice; 0: any)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,8 +39,10 @@ fi
 mkdir -p "$demo"
 log="$demo/mainunit.log"
 : >"$log"
+tool_port=()
+if [ -n "${ZU_DEMO_TOOL_PORT:-}" ]; then tool_port=(--tool-port "$ZU_DEMO_TOOL_PORT"); fi
 $bin/zu-mainunit --listen "$host" --port "$port" --data "$demo/mainunit-data" --no-pacing \
-  2>"$log" &
+  "${tool_port[@]}" 2>"$log" &
 unit=$!
 stop_unit() {
   kill "$unit" 2>/dev/null || true
@@ -68,10 +72,13 @@ echo "The main-unit simulator runs on $host:$port with its sample data (log: $lo
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display (\$DISPLAY and \$WAYLAND_DISPLAY are empty): running the headless demo with zuctl instead of zu."
-  port_option=()
-  if [ "$port" != 9000 ]; then port_option=(--port "$port"); fi
+  read_options=()
+  if [ "$port" != 9000 ]; then read_options+=(--port "$port"); fi
+  if [ -n "${ZU_DEMO_TOOL_PORT:-}" ]; then read_options+=(--data-port "$ZU_DEMO_TOOL_PORT"); fi
+  edit_options=(--no-browser)
+  if [ -n "${ZU_DEMO_EDITOR_PORT:-}" ]; then edit_options+=(--port "$ZU_DEMO_EDITOR_PORT"); fi
   rm -rf "$demo/read"
-  $bin/zuctl read phonebook --out "$demo/read" --host "$host" "${port_option[@]}" \
+  $bin/zuctl read phonebook --out "$demo/read" --host "$host" "${read_options[@]}" \
     --password "$password" --no-pacing
   files=()
   for f in book.zud8 book.zud3 names.zud4 templates.zud9; do
@@ -80,7 +87,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "The phonebook read from the simulator is in $demo/read. Open the address below in a"
   echo "browser to edit it; press Enter here to close the editor (the files are saved) and stop"
   echo "the simulator."
-  $bin/zuctl edit phonebook "${files[@]}" --no-browser
+  $bin/zuctl edit phonebook "${files[@]}" "${edit_options[@]}"
   exit 0
 fi
 
