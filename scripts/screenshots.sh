@@ -36,7 +36,7 @@ for _ in $(seq 1 100); do
 done
 [ -n "$port" ] || { cat "$work/unit.log" >&2; exit 1; }
 $bin/zuctl read phonebook --out "$work/read" --host "$host" --port "$port" --password 7351 \
-  --no-pacing
+  --no-pacing 2>"$work/read.log" || { cat "$work/read.log" >&2; exit 1; }
 (cd web/browser && { [ -d node_modules/playwright-core ] || npm ci --no-audit --no-fund; } &&
   ZUCTL="$PWD/../../$bin/zuctl" ZU_SCREENSHOTS="$PWD/../../$out" \
     node readme_screenshots.js "$work/read/book.zud8" "$work/read/names.zud4" \
