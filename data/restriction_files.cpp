@@ -200,7 +200,7 @@ int parseLocalRestrictionFile(const std::string& path) {
   if (!reader.readLine(line)) return kRestrictionDataError;
   bool recognised = false;
   bool haveLine = true;
-  if (line[0] == '2') {
+  if (hasUserInfoShape(line)) {
     std::string header = collectUserInfoHeader(reader, std::move(line));
     takeUserInfoFields(header);
     recognised = holdsTitle(header);
