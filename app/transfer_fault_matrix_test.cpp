@@ -416,6 +416,9 @@ TEST_P(TransferFaultMatrix, EndsAsTheUserMustSeeIt) {
     GTEST_SKIP() << "no expectation for fault " << simulatorFaultName(row.fault) << " at "
                  << simulatorStepName(row.step) << " yet";
 
+  // The unit waits 0.3 s for an answer to a first request that carries credentials before it
+  // asks again: the tool must wait longer than that for the request that comes.
+  if (row.fault == F::FirstRequestWithCredentials) linkTiming().requestLine = 2s;
   SimulatorOptions o = base_;
   o.fault = {row.fault, row.step, row.occurrence};
   ASSERT_TRUE(unit_->setOptions(o));
