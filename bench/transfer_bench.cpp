@@ -9,6 +9,7 @@
 //    when the process takes more than 3 times the link's read plus 50 ms.
 // Exit status 1 when a ratio is missed. Takes about two minutes (the paced full write moves 27
 // files, each with 1.65 s of waits at the scale used).
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,15 +158,18 @@ struct Bench {
                                            std::to_string(toolPort),
                                            "--no-pacing"};
     const int sessions = unit->sessionCount();
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::string state = "XDG_STATE_HOME=" + dir.path();
+    char* envp[] = {state.data(), nullptr};
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
-      if (!std::freopen("/dev/null", "wb", stderr)) _exit(127);
-      setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
-      std::vector<char*> argv;
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
+      // Only what is safe after fork: the simulator's threads run in this process.
+      const int null = ::open("/dev/null", O_WRONLY);
+      if (null < 0 || ::dup2(null, 2) < 0) _exit(127);
+      execve(program.c_str(), argv.data(), envp);
       _exit(127);
     }
     int status = 0;
