@@ -1,6 +1,7 @@
 // zuctl read and zuctl write run as processes against the main-unit simulator (in this process,
 // or as the zu-mainunit program): reads save their files, a write of what a read saved leaves the
 // unit as it was, and bad arguments are refused before anything reaches the unit.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -34,14 +36,22 @@ const std::string kBin = std::string(ZU_BINARY_DIR) + "/bin/";
 // Starts `program` with `args`, its standard error into `errFile` and XDG_STATE_HOME=`state`.
 pid_t spawn(const std::string& program, const std::vector<std::string>& args,
             const std::string& errFile, const std::string& state) {
+  // Everything is made before fork: the simulator's threads run in this process, so the child
+  // only calls what is safe after fork.
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::vector<std::string> env = {"XDG_STATE_HOME=" + state};
+  for (char** e = environ; *e; ++e)
+    if (!std::string_view(*e).starts_with("XDG_STATE_HOME=")) env.push_back(*e);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    if (!std::freopen(errFile.c_str(), "wb", stderr)) _exit(127);
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (err < 0 || ::dup2(err, 2) < 0) _exit(127);
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   return pid;
