@@ -1,14 +1,14 @@
 #include "base/platform.h"
 
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace {
 
@@ -59,6 +59,18 @@ std::string executableDirectory() {
   }
   const std::string dir = directoryOf(buf);
   return dir.empty() ? "./" : dir;
+}
+
+std::string editorPagesDirectory(const std::string& exeDir) {
+  const auto isFolder = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  const std::string beside = exeDir + "HTMLFiles/";
+  if (isFolder(beside)) return beside;
+  const std::string installed = exeDir + "../share/zu/HTMLFiles/";
+  if (isFolder(installed)) return installed;
+  return beside;
 }
 
 std::string currentDirectory() {

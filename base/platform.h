@@ -20,6 +20,12 @@ constexpr std::size_t kMaxPathBytes = 260;
 // The folder of the running executable, ending with '/'. "./" when it cannot be found.
 std::string executableDirectory();
 
+// The folder of the editor pages, ending with '/': "HTMLFiles/" beside the executable in `exeDir`
+// (a build folder, or a copy of the programs with their pages), else "../share/zu/HTMLFiles/"
+// from it (an installed program: /usr/bin/zu reads /usr/share/zu/HTMLFiles/). When neither is a
+// folder, the one beside the executable, so that a missing page is reported from there.
+std::string editorPagesDirectory(const std::string& exeDir = executableDirectory());
+
 // The current working directory, without a trailing '/' (except for the root itself), at any
 // length. "" when it cannot be read.
 std::string currentDirectory();

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <set>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
 
 #include "base/files_test_support.h"
 
@@ -105,7 +106,9 @@ TEST_F(TempFolder, ReadFileBytesTakesTheWholeFileWithinItsLimit) {
   const std::string path = dir_ + "/bytes.bin";
   std::string content(70000, 'x');
   content[5] = '\0';
-  content += "\r\n\x1A" "end";
+  content +=
+      "\r\n\x1A"
+      "end";
   writeFile(path, content);
 
   std::string bytes;
@@ -151,4 +154,17 @@ TEST(PathParts, ExtensionIsFromTheLastDotOfTheFileName) {
   EXPECT_EQ(extensionOf("/a/.zud8"), ".zud8");
   EXPECT_EQ(extensionOf("file."), ".");
   EXPECT_EQ(extensionOf(""), "");
+}
+
+TEST_F(TempFolder, EditorPagesAreFoundBesideTheProgramThenInItsShareFolder) {
+  const std::string bin = dir_ + "/usr/bin/";
+  const std::string share = dir_ + "/usr/share/zu/HTMLFiles";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(share);
+  // Neither folder holds pages yet for the program in `dir_`: the one beside it is named.
+  EXPECT_EQ(editorPagesDirectory(dir_ + "/"), dir_ + "/HTMLFiles/");
+  // An installed program reads the share folder; a copy beside its pages reads those.
+  EXPECT_EQ(editorPagesDirectory(bin), bin + "../share/zu/HTMLFiles/");
+  ASSERT_EQ(mkdir((bin + "HTMLFiles").c_str(), 0700), 0);
+  EXPECT_EQ(editorPagesDirectory(bin), bin + "HTMLFiles/");
 }

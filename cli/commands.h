@@ -4,3 +4,5 @@
 
 int runConvertCommand(int argc, char** argv);
 int runEditCommand(int argc, char** argv);
+int runReadCommand(int argc, char** argv);
+int runWriteCommand(int argc, char** argv);

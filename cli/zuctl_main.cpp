@@ -22,6 +22,22 @@ const Command kCommands[] = {
      "      edit the files in the browser editor; a line on standard input ends the editor\n"
      "      (--port 0 takes any free port)",
      runEditCommand},
+    {"read",
+     "read phonebook|history|restrictions --out DIR --host H --password P [--port N] [--data-port N] [--no-pacing]\n"
+     "      read from the main unit as the main dialog does and save into DIR (created when missing):\n"
+     "      book.zud8 (book.zud3 below firmware 4.0), names.zud4, templates.zud9 (from 4.0);\n"
+     "      internal.csv and external.csv; numbers.zud7",
+     runReadCommand},
+    {"write",
+     "write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates] [--force] [--kind K] CONNECTION\n"
+     "  write restrictions FILE CONNECTION   (CONNECTION as for read)\n"
+     "      load the files as the menus do and write the chosen speed-dial blocks (0-19, 500 entries\n"
+     "      each), the extension phonebook and the templates to the main unit; --force writes\n"
+     "      extensions or templates that no loaded file filled; --kind names what a .csv holds.\n"
+     "      --no-pacing leaves out the link's fixed waits (for the simulator); --data-port is the\n"
+     "      first of the five ports the unit connects back to (default 9000). Progress goes to\n"
+     "      standard error as percent lines; exit 0 success, 1 error message, 2 bad arguments",
+     runWriteCommand},
 };
 
 void printHelp(std::FILE* out) {

@@ -5,9 +5,13 @@
 # Each *_test.cpp becomes its own GoogleTest executable, registered with CTest, linked against
 # the folder library and TEST_DEPS. With ZU_FUZZ each *_fuzz.cpp becomes a libFuzzer program
 # linked the same way. New files are picked up without editing any CMakeLists. A folder that
-# sets ZU_TEST_ENVIRONMENT (one NAME=value) before the call runs its tests with it.
+# sets ZU_TEST_ENVIRONMENT (one NAME=value) before the call runs its tests with it; the tests
+# named in ZU_ONE_PROCESS_TESTS (file names without .cpp) run whole as one CTest test each.
 
-set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
+set(ZU_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(ZU_WERROR)
+  list(APPEND ZU_WARNINGS -Werror)
+endif()
 
 function(zu_folder_library name)
   cmake_parse_arguments(ZU "" "" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
@@ -45,9 +49,16 @@ function(zu_folder_tests lib)
     target_compile_definitions(${exe} PRIVATE
       ZU_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ZU_BINARY_DIR="${PROJECT_BINARY_DIR}"
       ZU_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/testdata")
-    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-      PROPERTIES LABELS ${folder} TIMEOUT 600 ENVIRONMENT "${ZU_TEST_ENVIRONMENT}")
+    if(base IN_LIST ZU_ONE_PROCESS_TESTS)
+      # Runs whole, as one CTest test: its cases share one process and its log lists them all.
+      add_test(NAME ${exe} COMMAND ${exe} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+      set_tests_properties(${exe} PROPERTIES LABELS ${folder} TIMEOUT 600
+        ENVIRONMENT "${ZU_TEST_ENVIRONMENT}")
+    else()
+      gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+        PROPERTIES LABELS ${folder} TIMEOUT 600 ENVIRONMENT "${ZU_TEST_ENVIRONMENT}")
+    endif()
   endforeach()
 endfunction()
 

@@ -280,7 +280,7 @@ int loadHistoryCsvFile(const std::string& path, HistoryKind kind) {
   int linesRead = 0;
   if (reader.readLine(line)) {
     ++linesRead;
-    if (line[0] == '2') {
+    if (hasUserInfoShape(line)) {
       std::string header = collectUserInfoHeader(reader, std::move(line));
       linesRead = headerLineCount(header);
       takeUserInfoFields(header);

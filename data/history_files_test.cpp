@@ -246,6 +246,17 @@ TEST_F(HistoryFilesTest, CsvLoadEmptiesWhatTheFileDoesNotHold) {
   for (int p : {0, 2, 9}) EXPECT_EQ(externalHistory[p].recordNumber, 0) << p;
 }
 
+// A file without the user-information line whose first record number starts with 2: every
+// line is a record, none is gathered into a header that is not there.
+TEST_F(HistoryFilesTest, HeaderlessCsvStartingWithTwoKeepsEveryLine) {
+  writeFile(path("in.csv"),
+            "2,2024/01/01,,,,,1,,0,,,,,,,\n3,2024/01/02,,,,,1,,0,,,,,,,\n"
+            "4,2024/01/03,,,,,1,,0,,,,,,,\n20,2024/01/04,,,,,1,,0,,,,,,,\n");
+  ASSERT_EQ(loadHistoryCsvFile(path("in.csv"), HistoryKind::Internal), 0);
+  for (int n : {2, 3, 4, 20}) EXPECT_EQ(internalHistory[n - 1].recordNumber, n) << n;
+  EXPECT_STREQ(internalHistory[19].date, "2024/01/04");
+}
+
 TEST_F(HistoryFilesTest, CsvLoadOfAMissingFileLeavesTheTable) {
   InternalCallRecord r{};
   r.recordNumber = 1;

@@ -32,9 +32,7 @@ int replaceWith(const std::string& path, const std::string& bytes) {
   return replaceFileAtomically(path, bytes) ? 0 : 30;
 }
 
-bool isCsvName(const std::string& path) {
-  return lowerAscii(extensionOf(path)) == ".csv";
-}
+bool isCsvName(const std::string& path) { return lowerAscii(extensionOf(path)) == ".csv"; }
 
 // The leading decimal value of at most the first four characters of an entry-number field.
 std::int16_t entryIndexOf(std::string_view field) {
@@ -57,7 +55,8 @@ void storeDownloadedLine(int k, std::string_view line) {
   e.index = entryIndexOf(first);
   if (first.size() < line.size()) {
     std::string_view number = fieldAt(line, first.size() + 1);
-    if (!number.empty()) std::memcpy(e.number, number.data(), std::min<std::size_t>(number.size(), 24));
+    if (!number.empty())
+      std::memcpy(e.number, number.data(), std::min<std::size_t>(number.size(), 24));
   }
   storeRestrictionEntry(k, e, RestrictionStoreMode::Download);
 }
@@ -89,7 +88,11 @@ bool storeLocalLine(std::string line) {
 // older files have it) and takes the header fields from the text of its "<USER>" block. False
 // when the element line comes before any "<USER>" line or never comes.
 bool scanTaggedHead(TextFileReader& reader, std::string& header) {
-  const std::string current = "<" + std::string(kRestrictionElement) + ">";
+  // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict overlap for
+  // "<" + std::string(...) (its inlined insert at the front).
+  std::string current = "<";
+  current.append(kRestrictionElement);
+  current += '>';
   if (collectTaggedHeader(reader, {current, "<HKISEINO>"}, header) != TaggedHeaderResult::Found)
     return false;
   takeUserInfoFields(header);
@@ -126,7 +129,8 @@ int saveTaggedRestrictionFile(const std::string& path) {
   if (writeRestrictionLocalFile(text) == 0) {
     std::FILE* in = std::fopen(text.c_str(), "rb");
     AtomicFileWriter out(path);
-    if (in && out.open() && writeTaggedRestrictions(in, out.file()) == 0 && out.commit()) result = 0;
+    if (in && out.open() && writeTaggedRestrictions(in, out.file()) == 0 && out.commit())
+      result = 0;
     if (in) std::fclose(in);
   }
   std::remove(text.c_str());
@@ -196,7 +200,7 @@ int parseLocalRestrictionFile(const std::string& path) {
   if (!reader.readLine(line)) return kRestrictionDataError;
   bool recognised = false;
   bool haveLine = true;
-  if (line[0] == '2') {
+  if (hasUserInfoShape(line)) {
     std::string header = collectUserInfoHeader(reader, std::move(line));
     takeUserInfoFields(header);
     recognised = holdsTitle(header);

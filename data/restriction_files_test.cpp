@@ -144,6 +144,18 @@ TEST_F(RestrictionFilesTest, LocalLoadTakesTheHeaderFieldsAndNotTheTitle) {
   EXPECT_EQ(numberAt(0), "5");
 }
 
+// The header is known by its shape (twelve digits and a comma), not by a leading "2": a file
+// without one whose first entry is 2000 or above loses no line to a header that is not there.
+TEST_F(RestrictionFilesTest, HeaderlessFileStartingWithTwoKeepsEveryLine) {
+  writeFile(path("in.csv"), "2000,111,\r\n2001,222,\r\n0003,333,\r\n2024,444,\r\n");
+  ASSERT_EQ(loadRestrictionLocalFile(path("in.csv")), 0);
+  EXPECT_EQ(numberAt(2000), "111");
+  EXPECT_EQ(numberAt(2001), "222");
+  EXPECT_EQ(numberAt(3), "333");
+  EXPECT_EQ(numberAt(2024), "444");
+  EXPECT_EQ(std::string(userInfoHeader.field1, 24), std::string(24, ' '));
+}
+
 TEST_F(RestrictionFilesTest, LocalFileLaterDuplicateWins) {
   storeRestrictionEntry(9000, entry("777"), RestrictionStoreMode::FileLoad);
   writeFile(path("in.csv"), "0001,777,\r\n0002,777,\r\n");

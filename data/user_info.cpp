@@ -35,6 +35,13 @@ std::string userInfoLine() {
 
 void clearUserInfoFields() { std::memset(&userInfoHeader, ' ', sizeof userInfoHeader); }
 
+bool hasUserInfoShape(std::string_view line) {
+  if (line.size() < 13 || line[12] != ',') return false;
+  for (std::size_t i = 0; i < 12; ++i)
+    if (line[i] < '0' || line[i] > '9') return false;
+  return true;
+}
+
 void takeUserInfoFields(std::string_view headerText) {
   UserInfoHeader& h = userInfoHeader;
   const UserInfoColumn columns[] = {{h.field1, 13, 24}, {h.field2, 38, 24}, {h.field3, 63, 16},

@@ -23,3 +23,7 @@ void clearUserInfoFields();
 // widths 24, 24, 16, 6, 24 and 72. A NUL reads as a blank; columns missing from a short text
 // leave their field blank.
 void takeUserInfoFields(std::string_view headerText);
+// True when `line` has the shape of a user-information line: twelve digits (the date and time
+// "YYYYMMDDhhmm") and a comma at column 12. A file a user picks may start with a data line
+// instead, and that line must not be taken for the header.
+bool hasUserInfoShape(std::string_view line);

@@ -1,5 +1,10 @@
 #include "link/data_phase.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -25,6 +30,30 @@ namespace {
 
 constexpr int kLineSize = 1024;
 constexpr std::int64_t kWholeRange = 2147483647;
+
+// Reads a file to serve whole, at most kMaxBodyLength bytes. Only a regular file is served: a
+// FIFO or a device under a data-file name would block the run. The file is opened without
+// blocking and its type checked on the open descriptor, so nothing can be swapped in between.
+bool readServedFile(const std::string& path, std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  bytes.clear();
+  char chunk[65536];
+  while (ok) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    bytes.append(chunk, static_cast<std::size_t>(n));
+    ok = bytes.size() <= static_cast<std::size_t>(kMaxBodyLength);
+  }
+  ::close(fd);
+  return ok;
+}
 
 void removeFirst(std::list<std::string>& queue, const std::string& name) {
   for (auto it = queue.begin(); it != queue.end(); ++it) {
@@ -194,7 +223,7 @@ bool DataPhase::serveRequest() {
   if (m_phase != 2 && m_phase != 3) return refuse(403);
 
   std::string body;
-  if (!readFileBytes(file, body, kMaxBodyLength)) return refuse(403);
+  if (!readServedFile(file, body)) return refuse(403);
   if (!isList) {
     // A copy of every served data file but the two whole phonebook files is kept in the Zu
     // folder until the next run.

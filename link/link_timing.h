@@ -31,7 +31,7 @@ struct LinkTiming {
   ms connect{20000};           // opening a connection
   ms answerStatusLine{3000};   // per byte: the status line of the connection answer
   ms answerHeaderLine{10000};  // per byte: its header lines
-  ms answerBody{3000};         // per piece: its body
+  ms answerBody{3000};         // its body by length: all of it; by lines: per byte
   ms acceptData{20000};        // the main unit connecting back
   ms requestLine{600000};      // per byte: a request line (and its header lines)
   ms fetchStatusLine{540000};  // per byte: the answer to a download request (and its head)

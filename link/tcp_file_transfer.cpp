@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,13 +58,24 @@ void CTCPFileTransfer::SetListenAddress(const std::string& address) { m_listenAd
 
 std::string CTCPFileTransfer::MakeTempName() { return makeWorkTempFile(m_workDir); }
 
+namespace {
+
+// The connection answer is written beside its temporary file, under the same unique name
+// ("zuXXXXXX") with ".xml" in place of ".tmp". A run that ends removes it; one that was killed
+// leaves it for the next run to remove. Other ".xml" files of the folder are not the link's.
+bool isAnswerFileName(const std::string& name) {
+  return name.size() == 12 && name.compare(0, 2, "zu") == 0 && endsWithIgnoringCase(name, ".xml");
+}
+
+}  // namespace
+
 void CTCPFileTransfer::RemoveLeftoverTempFiles() {
   const std::string dir = workPath(m_workDir, "Zu");
   DIR* folder = ::opendir(dir.c_str());
   if (folder == nullptr) return;
   while (const dirent* entry = ::readdir(folder)) {
     const std::string name = entry->d_name;
-    if (!endsWithIgnoringCase(name, ".tmp")) continue;
+    if (!endsWithIgnoringCase(name, ".tmp") && !isAnswerFileName(name)) continue;
     const std::string path = dir + "/" + name;
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) std::remove(path.c_str());
@@ -381,11 +393,15 @@ int CTCPFileTransfer::ReadAnswerBody(std::string& body, int& length) {
   }
   if (length > kMaxBodyLength) return 0;
   // A stream socket may deliver the body in pieces: gather them until the whole length has
-  // arrived, the main unit closes, or a piece does not come in time.
+  // arrived, the main unit closes, or the body's one deadline passes. The deadline covers the
+  // whole body, so a peer that trickles its bytes cannot hold the run longer than that.
   body.resize(static_cast<std::size_t>(length));
+  const auto deadline = std::chrono::steady_clock::now() + linkTiming().answerBody;
   int received = 0;
   while (received < length) {
-    if (m_control.socket().waitReadable(linkTiming().answerBody) != 1) break;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || m_control.socket().waitReadable(left) != 1) break;
     const int r = m_control.recvSome(body.data() + received, length - received);
     if (r < 0) {
       body.clear();

@@ -260,6 +260,27 @@ TEST_F(TransferFailure, MissingUploadFileGets404) {
   EXPECT_EQ(toolHeads("data").back().substr(0, 24), "HTTP/1.1 404 Not Found\r\n");
 }
 
+// A served name that is no regular file is refused with 403 at once: a FIFO would block the run
+// for good, a device would be served as if it were the file. (The same rows, unlike an
+// unreadable file, come out alike when the tests run as root.)
+TEST_F(TransferFailure, ServedNameThatIsNoRegularFileGets403) {
+  stageUploads();
+  const std::string block = workDir_ + "/hkiseino0000.txt";
+  const std::function<int()> replacements[] = {
+      [&] { return ::mkfifo(block.c_str(), 0600); },
+      [&] { return ::symlink("/dev/null", block.c_str()); },
+  };
+  for (const auto& replace : replacements) {
+    sessionsBefore_ = unit_->sessionCount();
+    ui_.clearRecords();
+    std::remove(block.c_str());
+    ASSERT_EQ(replace(), 0);
+    EXPECT_EQ(run(Entry::WriteRestrictions), -1);
+    expectFailure(nullptr);
+    EXPECT_EQ(toolHeads("data").back().substr(0, 24), "HTTP/1.1 403 Forbidden\r\n");
+  }
+}
+
 // ---- answers that are odd but usable ----
 
 TEST_F(TransferFailure, OddButUsableAnswersStillSucceed) {
@@ -570,6 +591,24 @@ TEST_F(HostilePeer, HeadWithoutEndFailsInsteadOfReadingForever) {
   });
   EXPECT_EQ(runAgainst(unit), -1);
   expectFailure("主装置からの装置データの受信に失敗しました。");
+}
+
+// Each byte comes well within the body's wait, but the body as a whole does not: the run ends
+// at the one deadline of the body, not after a wait per piece.
+TEST_F(HostilePeer, BodyThatTricklesEndsAtItsOneDeadline) {
+  linkTiming().answerBody = 1000ms;
+  const std::string body =
+      "<root>\r\n<fw_ver>4.00</fw_ver>\r\n" + std::string(60, ' ') + "</root>\r\n";
+  RawUnit unit("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n",
+               [body](int fd, int key) {
+                 for (char c : body) {
+                   if (!RawUnit::sendEnciphered(fd, key, std::string(1, c))) return;
+                   std::this_thread::sleep_for(100ms);
+                 }
+               });
+  EXPECT_EQ(runAgainst(unit), -1);
+  expectFailure(nullptr);
+  EXPECT_LT(elapsed_, 3s);  // a wait per byte would have taken about 10 s
 }
 
 TEST_F(HostilePeer, BodyInPiecesIsGatheredWhole) {

@@ -347,19 +347,22 @@ TEST_F(TransferRun, ASecondRunAfterAFailedOneSucceedsAndLeftoversAreGone) {
   ::mkdir((workDir_ + "/Zu").c_str(), 0777);
   std::ofstream(workDir_ + "/Zu/stale.tmp") << "old";
   std::ofstream(workDir_ + "/Zu/keep.dat") << "not ours";
+  // A connection answer left by a run that was killed; other XML files are not the link's.
+  std::ofstream(workDir_ + "/Zu/zuQ7x2Lk.xml") << "<root></root>";
+  std::ofstream(workDir_ + "/Zu/notes.xml") << "<notes/>";
   SimulatorOptions busy = baseOptions_;
   busy.busy = true;
   unit_->setOptions(busy);
   EXPECT_EQ(transfer_.ReadCallHistory(), -1);
   EXPECT_EQ(ui_.lastMessage().text, "主装置使用中です。");
-  EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
+  EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat", "notes.xml"}));
   EXPECT_EQ(transfer_.KeyHandle(), 0);
 
   ASSERT_TRUE(unit_->waitForSessions(sessionsBefore_ + 1, 5s));
   sessionsBefore_ = unit_->sessionCount();
   unit_->setOptions(baseOptions_);
   EXPECT_EQ(transfer_.ReadCallHistory(), 0);
-  EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat"}));
+  EXPECT_EQ(regularFilesIn(workDir_ + "/Zu"), (std::set<std::string>{"keep.dat", "notes.xml"}));
   EXPECT_EQ(transfer_.KeyHandle(), 0);
 }
 

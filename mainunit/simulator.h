@@ -183,3 +183,5 @@ bool faultFitsStep(SimulatorFault fault, SimulatorStep step);
 bool parseSimulatorFault(std::string_view text, SimulatorFaultChoice& out);
 // Lines for --help: every fault name, what it does and where it can act.
 std::string simulatorFaultHelp();
+// Every fault but None, in the order of the --help text.
+std::vector<SimulatorFault> simulatorFaults();

@@ -1,6 +1,7 @@
 // Names, steps and help texts of the simulator's faults.
 #include <charconv>
 #include <string>
+#include <vector>
 
 #include "mainunit/simulator.h"
 
@@ -135,6 +136,13 @@ bool parseSimulatorFault(std::string_view text, SimulatorFaultChoice& out) {
   }
   out = choice;
   return true;
+}
+
+std::vector<SimulatorFault> simulatorFaults() {
+  std::vector<SimulatorFault> faults;
+  for (const FaultInfo& i : kFaults)
+    if (i.fault != SimulatorFault::None) faults.push_back(i.fault);
+  return faults;
 }
 
 std::string simulatorFaultHelp() {

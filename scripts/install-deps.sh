@@ -6,9 +6,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libsodium-dev
-  qt6-base-dev
+  qt6-base-dev libqt6svg6
   clang-14 libclang-rt-14-dev
-  chromium fonts-noto-cjk
+  chromium fonts-noto-cjk xdg-utils curl
 )
 
 missing=()

@@ -24,7 +24,8 @@ void copySetting(char (&field)[kMaxPathBytes], const std::string& value) {
   field[n] = '\0';
 }
 
-// Binds `fd` to 127.0.0.1:port and listens, without any message. False when either fails.
+// Binds `fd` to 127.0.0.1:port and listens, without any message. False when either fails; a
+// bind that succeeded stays on `fd`, so the caller starts the next attempt on a fresh socket.
 bool bindQuietly(int fd, int port, int backlog) {
   const int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -33,7 +34,7 @@ bool bindQuietly(int fd, int port, int backlog) {
   a.sin_port = htons(static_cast<std::uint16_t>(port));
   ::inet_pton(AF_INET, kLoopback, &a.sin_addr);
   if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return false;
-  return ::listen(fd, backlog) == 0;
+  return easyHttpListen(fd, backlog) == 0;
 }
 
 int boundPort(int fd) {
@@ -44,6 +45,8 @@ int boundPort(int fd) {
 }
 
 }  // namespace
+
+int (*easyHttpListen)(int fd, int backlog) = ::listen;
 
 EasyHttpServer::EasyHttpServer() = default;
 
@@ -65,8 +68,13 @@ void EasyHttpServer::SetPort(std::uint16_t port) {
 void EasyHttpServer::SetMaxBodySize(int bytes) {
   if (!IsRunning()) m_settings.maxBodySize = bytes;
 }
-void EasyHttpServer::SetDocumentRoot(const std::string& root) {
-  if (!IsRunning()) copySetting(m_settings.documentRoot, root);
+bool EasyHttpServer::SetDocumentRoot(const std::string& root) {
+  if (IsRunning()) return false;
+  // A root cut to the field would name another folder: one that does not fit is kept out, and
+  // the server does not start until a root that fits is set.
+  m_rootTooLong = root.size() >= kMaxPathBytes;
+  if (!m_rootTooLong) copySetting(m_settings.documentRoot, root);
+  return !m_rootTooLong;
 }
 void EasyHttpServer::SetDefaultPage(const std::string& page) {
   if (!IsRunning()) copySetting(m_settings.defaultPage, page);
@@ -90,21 +98,25 @@ bool EasyHttpServer::BindLoopback(int& port) {
       port = boundPort(m_listenSocket.handle());
       return port > 0;
     }
+    // A socket bound to the port whose listen failed can bind no other: each attempt, and the
+    // last one below, gets a fresh socket.
+    m_listenSocket.close();
+    if (!m_listenSocket.open()) {
+      MessageBox(m_ownerWindow, "\nソケット生成に失敗しました。\n", "エラー", MB_ICONWARNING);
+      return false;
+    }
     if (p == 0) break;
   }
+  // Every port of the range was tried (for 80, 8080 ... 8084 follow): the socket layer reports
+  // the failure of the last attempt.
   port = first == 80 ? 8080 : first;
-  if (first != 80) {
-    // Every port of the range was tried: let the socket layer report the failure.
-    m_listenSocket.close();
-    if (!m_listenSocket.open()) return false;
-  }
   const OpResult bound = m_listenSocket.bindListen(port, m_settings.backlog, kLoopback);
   if (!bound.ok()) MessageBox(m_ownerWindow, bound.message, bound.caption, MB_ICONWARNING | MB_OK);
   return bound.ok();
 }
 
 bool EasyHttpServer::Start() {
-  if (IsRunning() || m_started) return false;
+  if (IsRunning() || m_started || m_rootTooLong) return false;
   if (!m_listenSocket.open()) {
     MessageBox(m_ownerWindow, "\nソケット生成に失敗しました。\n", "エラー", MB_ICONWARNING);
     return false;

@@ -72,6 +72,10 @@ struct EasyHttpTiming {
 // Posted to the owner window for every accepted connection; it takes no action on it.
 constexpr unsigned kConnectionAcceptedMessage = WM_USER + 1001;
 
+// The listen call of Start() after each bind (::listen). Tests replace it to make a listen fail
+// after its bind succeeded; set it only while no server starts.
+extern int (*easyHttpListen)(int fd, int backlog);
+
 class CEasyHttpWorker;
 
 class EasyHttpServer {
@@ -81,8 +85,9 @@ class EasyHttpServer {
   EasyHttpServer(const EasyHttpServer&) = delete;
   EasyHttpServer& operator=(const EasyHttpServer&) = delete;
 
-  // Binds, listens and starts the listener. False when running already, when it ran before, or
-  // when a step failed (its message has been shown to the owner window).
+  // Binds, listens and starts the listener. False when running already, when it ran before,
+  // when the last document root set did not fit, or when a step failed (its message has been
+  // shown to the owner window).
   bool Start();
   void Stop();
   bool IsRunning() const { return m_running.load() != 0; }
@@ -91,7 +96,10 @@ class EasyHttpServer {
   void SetBacklog(int backlog);
   void SetPort(std::uint16_t port);
   void SetMaxBodySize(int bytes);
-  void SetDocumentRoot(const std::string& root);
+  // False, and the root unchanged, while running or when `root` does not fit the settings
+  // (kMaxPathBytes - 1 bytes); after a root that does not fit, Start() fails until one that
+  // fits is set.
+  bool SetDocumentRoot(const std::string& root);
   void SetDefaultPage(const std::string& page);
   void SetServerName(const std::string& name);
   void SetOwnerWindow(HWND owner);
@@ -121,6 +129,7 @@ class EasyHttpServer {
   Socket m_listenSocket;
   std::atomic<int> m_running{0};
   bool m_started = false;  // a listener thread was started: the server does not start again
+  bool m_rootTooLong = false;  // the last document root set did not fit: no start
   std::thread m_listener;
   int m_wakePipe[2] = {-1, -1};
   HWND m_ownerWindow = nullptr;

@@ -9,19 +9,22 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <thread>
 
+#include "base/socket_test_support.h"
 #include "data/process_state.h"
 #include "data/restriction_table.h"
 #include "data/system_data.h"
 #include "ui/scripted/scripted_ui.h"
 #include "web/data_script.h"
-#include "web/request_guard.h"
 #include "web/http_client_test_support.h"
+#include "web/request_guard.h"
 
 namespace fs = std::filesystem;
 using testhttp::roundTrip;
@@ -157,6 +160,27 @@ TEST_F(ServerTest, MalformedRequestLinesGetNoAnswer) {
     bool closed = false;
     EXPECT_EQ(c.receiveAll(std::chrono::milliseconds(5000), &closed), "") << line;
     EXPECT_TRUE(closed) << line;
+  }
+}
+
+// A request line whose CR LF never comes is no request: whether the head deadline passes or the
+// browser stops sending, the connection is closed without an answer.
+TEST_F(ServerTest, ARequestLineWithoutItsLineEndGetsNoAnswer) {
+  server_.Stop();
+  EasyHttpServer s;
+  EasyHttpTiming t = fastTiming();
+  t.head = std::chrono::milliseconds(300);
+  s.SetPort(0);
+  s.SetDocumentRoot(root_);
+  s.SetTiming(t);
+  ASSERT_TRUE(s.Start());
+  for (const bool halfClose : {false, true}) {
+    testhttp::Connection c(s.GetPort());
+    ASSERT_TRUE(c.send("GET /index.html HTTP/1.0"));
+    if (halfClose) ::shutdown(c.fd, SHUT_WR);
+    bool closed = false;
+    EXPECT_EQ(c.receiveAll(std::chrono::milliseconds(5000), &closed), "") << halfClose;
+    EXPECT_TRUE(closed) << halfClose;
   }
 }
 
@@ -571,6 +595,50 @@ TEST(ServerPorts, WithoutPorts80To84TheServerTakesOneOf8080To8084) {
   }
   for (int fd : held) ::close(fd);
   if (!someFree) GTEST_SKIP() << "8080-8084 are all taken";
+}
+
+// A listen that fails after its bind succeeded leaves the port to a fresh socket: the next port
+// of the range is tried and taken.
+TEST(ServerPorts, AListenThatFailsAfterItsBindMovesToTheNextPort) {
+  initProcessState();
+  ScriptedUi ui;
+  const int first = freeLoopbackPorts(2);
+  ASSERT_NE(first, 0);
+  static std::atomic<int> listens{0};
+  listens = 0;
+  easyHttpListen = [](int fd, int backlog) {
+    if (listens++ == 0) {
+      errno = EADDRINUSE;
+      return -1;
+    }
+    return ::listen(fd, backlog);
+  };
+  EasyHttpServer s;
+  s.SetPort(static_cast<std::uint16_t>(first));
+  const bool started = s.Start();
+  easyHttpListen = ::listen;
+  ASSERT_TRUE(started);
+  EXPECT_EQ(s.GetPort(), first + 1);
+  EXPECT_EQ(listens.load(), 2);
+  EXPECT_TRUE(ui.messages().empty());
+  EXPECT_NE(testhttp::roundTrip(s.GetPort(), "GET /x HTTP/1.0\r\n\r\n").find("404"),
+            std::string::npos);
+}
+
+// A document root that does not fit the settings is not cut to a shorter path (another folder):
+// it is refused and the server does not start until a root that fits is set.
+TEST(ServerPorts, ADocumentRootBeyondThePathLimitIsRefused) {
+  initProcessState();
+  EasyHttpServer s;
+  s.SetPort(0);
+  ASSERT_TRUE(s.SetDocumentRoot("/tmp/" + std::string(kMaxPathBytes - 6, 'r')));  // 259 bytes
+  EXPECT_EQ(std::strlen(s.Settings().documentRoot), kMaxPathBytes - 1);
+  EXPECT_FALSE(s.SetDocumentRoot("/tmp/" + std::string(kMaxPathBytes - 5, 'r')));  // 260 bytes
+  EXPECT_EQ(std::strlen(s.Settings().documentRoot), kMaxPathBytes - 1);            // unchanged
+  EXPECT_FALSE(s.Start());
+  EXPECT_FALSE(s.IsRunning());
+  ASSERT_TRUE(s.SetDocumentRoot("/tmp/"));
+  EXPECT_TRUE(s.Start());
 }
 
 TEST(ServerPorts, OnlyTheLoopbackAddressIsListenedOn) {

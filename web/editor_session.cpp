@@ -93,7 +93,7 @@ void setBrowserLauncherForTesting(std::function<void(const std::string&)> launch
 }
 
 CEditorSession::CEditorSession(EditorMenu menu)
-    : m_menu(menu), m_documentRoot(executableDirectory() + "HTMLFiles/") {}
+    : m_menu(menu), m_documentRoot(editorPagesDirectory()) {}
 
 CEditorSession::~CEditorSession() {
   if (!m_server.IsRunning()) return;

@@ -92,6 +92,16 @@ TEST_F(EditorSessionTest, AServerThatRanBeforeDoesNotStartAgain) {
   EXPECT_EQ(ui_.lastMessage().text, "\nサーバの起動に失敗しました。\n");
 }
 
+TEST_F(EditorSessionTest, ADocumentRootBeyondThePathLimitStartsNothing) {
+  CEditorSession s(EditorMenu::Restrictions);
+  s.SetPort(0);
+  s.SetDocumentRoot("/tmp/" + std::string(kMaxPathBytes, 'r') + "/HTMLFiles/");
+  EXPECT_FALSE(s.OnEditInBrowser(nullptr));
+  EXPECT_FALSE(s.Server().IsRunning());
+  EXPECT_TRUE(opened_.empty());
+  EXPECT_EQ(ui_.lastMessage().text, "\nサーバの起動に失敗しました。\n");
+}
+
 TEST_F(EditorSessionTest, StartPagesFollowTheMenu) {
   EXPECT_EQ(CEditorSession(EditorMenu::Phonebook).StartPage(), "hoshu.html");
   EXPECT_EQ(CEditorSession(EditorMenu::Restrictions).StartPage(), "hoshu_Regulation.html");

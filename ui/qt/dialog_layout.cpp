@@ -168,7 +168,11 @@ struct Builder {
     while (i < n) {
       std::size_t j = i + 1;
       if (kind(i) == GroupBox) {
-        while (j < n && kind(j) != GroupBox && j != lastButtonRun) ++j;
+        // A text after the group's buttons or check boxes is a note below the frame.
+        while (
+            j < n && kind(j) != GroupBox && j != lastButtonRun &&
+            !(kind(j) == Static && j > i + 1 && (kind(j - 1) == Button || isToggle(kind(j - 1)))))
+          ++j;
         auto* inner = new QVBoxLayout(widgets[i]);
         addRun(i + 1, j, inner);
         root->addWidget(widgets[i]);

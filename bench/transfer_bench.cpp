@@ -1,0 +1,244 @@
+// The communication workflows and zuctl against the main-unit simulator on loopback, measured
+// side by side with baselines in the same run:
+//  - pacing on (scaled as in link_bench): the phonebook read workflow and the full phonebook
+//    write workflow (all 20 speed-dial blocks, the extension phonebook and the templates, with
+//    the preparation of every exchange file and block) against the sum of the fixed waits the
+//    main unit expects for the files the run moved. Fails when a run takes more than 2% longer.
+//  - pacing off: `zuctl read phonebook --no-pacing` as a process (start-up, the read, the three
+//    saved files) against the link's own ReadPhonebook of the same tables in this process. Fails
+//    when the process takes more than 3 times the link's read plus 50 ms.
+// Exit status 1 when a ratio is missed. Takes about two minutes (the paced full write moves 27
+// files, each with 1.65 s of waits at the scale used).
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/denwa_dlg.h"
+#include "app/ip_addr_inp_dlg.h"
+#include "app/phonebook_workflows.h"
+#include "base/files_test_support.h"
+#include "data/process_state.h"
+#include "data/system_data.h"
+#include "link/link_test_support.h"
+#include "link/link_timing.h"
+#include "link/tcp_file_transfer.h"
+#include "mainunit/simulator.h"
+#include "ui/scripted/scripted_ui.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kMaxPacedOverhead = 0.02;
+constexpr double kPacingScale = 0.1;
+constexpr double kMaxProcessRatio = 3.0;
+constexpr double kProcessAllowance = 0.050;  // seconds
+constexpr int kRounds = 5;
+
+// The fixed waits the main unit expects, in seconds (as link_bench counts them).
+constexpr double kServedFileWaits = 3.0 + 30 * 0.250 + 30 * 0.200;
+constexpr double kFetchedFileWaits = 3.0 + 10 * 1.0 + 1.0;
+constexpr double kUploadEndWait = 5.0;
+constexpr double kDownloadEndWaits = 10 * 0.200;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Bench {
+  TempDir dir{"zu-transfer-bench"};
+  std::unique_ptr<MainUnitSimulator> unit;
+  std::unique_ptr<CTCPFileTransfer> link;
+  ScriptedUi ui;
+  int toolPort = 0;
+
+  bool start() {
+    initProcessState();
+    initSystemData();
+    toolPort = freeLoopbackPorts(5);
+    SimulatorOptions o;
+    o.listenAddress = "127.0.0.2";
+    o.port = 0;
+    o.pacing = false;
+    o.dataDir = "";
+    o.toolPortFirst = toolPort;
+    unit = std::make_unique<MainUnitSimulator>(o);
+    if (toolPort == 0 || dir.path().empty() || !unit->start()) return false;
+    link = std::make_unique<CTCPFileTransfer>(nullptr);
+    link->SetListenPort(toolPort);
+    link->SetListenAddress("127.0.0.1");
+    ui.onDialog(kIPAddrInpDlgId, [](DialogDriver& d) {
+      d.setText(kIPAddrInpHost, "127.0.0.2");
+      d.setText(kIPAddrInpPassword, "7351");
+      d.click(IDOK);
+    });
+    ui.onDialog(kDenwaDlgId, [](DialogDriver& d) {
+      for (int b = 0; b < kDenwaBlockCount; ++b) d.check(kDenwaFirstBlock + b);
+      d.check(kDenwaExtensions);
+      d.check(kDenwaTemplates);
+      d.click(IDOK);
+    });
+    linkTiming().pacingScale = 0;
+    return workflow(false) && workflow(true);
+  }
+
+  // A workflow without pacing: what it does besides the waits.
+  double unpaced(bool write) {
+    double seconds = 0;
+    return workflow(write, seconds) ? seconds : -1;
+  }
+
+  // One workflow run in a fresh work folder, timed from the start of the workflow to its end
+  // (not the unit's own end of the session); true when it succeeded.
+  bool workflow(bool write, double& seconds) {
+    TempDir work;
+    WorkflowSite site{*link, nullptr, 0, work.path(), 1, unit->port(), {}};
+    const int sessions = unit->sessionCount();
+    const auto start = Clock::now();
+    const bool ok =
+        (write ? runPhonebookWrite(site) : runPhonebookRead(site)) == WorkflowOutcome::Succeeded;
+    seconds = secondsSince(start);
+    unit->waitForSessions(sessions + 1, std::chrono::seconds(10));
+    return ok && unit->lastSession().succeeded;
+  }
+  bool workflow(bool write) {
+    double ignored = 0;
+    return workflow(write, ignored);
+  }
+
+  // A paced workflow: its time and the fixed waits of the files its session moved.
+  bool paced(bool write, double& seconds, double& fixedWaits) {
+    linkTiming().pacingScale = kPacingScale;
+    const bool ok = workflow(write, seconds);
+    linkTiming().pacingScale = 0;
+    const double moved = static_cast<double>(unit->lastSession().transferred.size());
+    fixedWaits =
+        kPacingScale * (write ? (1 + moved) * kServedFileWaits + kUploadEndWait
+                              : kServedFileWaits + moved * kFetchedFileWaits + kDownloadEndWaits);
+    return ok;
+  }
+
+  double linkRead() {
+    TempDir work;
+    link->SetHost("127.0.0.2", unit->port());
+    link->SetPassword("7351");
+    link->SetWorkDir(work.path().c_str());
+    const int sessions = unit->sessionCount();
+    const auto start = Clock::now();
+    const bool ok = link->ReadPhonebook() == 0;
+    const double seconds = secondsSince(start);
+    unit->waitForSessions(sessions + 1, std::chrono::seconds(10));
+    return ok ? seconds : -1;
+  }
+
+  double zuctlRead() {
+    const std::string out = dir.file("out");
+    const std::string program = std::string(ZU_BINARY_DIR) + "/bin/zuctl";
+    const std::vector<std::string> args = {program,
+                                           "read",
+                                           "phonebook",
+                                           "--out",
+                                           out,
+                                           "--host",
+                                           "127.0.0.2",
+                                           "--password",
+                                           "7351",
+                                           "--port",
+                                           std::to_string(unit->port()),
+                                           "--data-port",
+                                           std::to_string(toolPort),
+                                           "--no-pacing"};
+    const int sessions = unit->sessionCount();
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::string state = "XDG_STATE_HOME=" + dir.path();
+    char* envp[] = {state.data(), nullptr};
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      // Only what is safe after fork: the simulator's threads run in this process.
+      const int null = ::open("/dev/null", O_WRONLY);
+      if (null < 0 || ::dup2(null, 2) < 0) _exit(127);
+      execve(program.c_str(), argv.data(), envp);
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double seconds = secondsSince(start);
+    unit->waitForSessions(sessions + 1, std::chrono::seconds(10));
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+  }
+};
+
+}  // namespace
+
+int main() {
+  Bench bench;
+  if (!bench.start()) {
+    std::fprintf(stderr, "transfer_bench: the simulator or the first workflows failed\n");
+    return 1;
+  }
+  bool pass = true;
+
+  double bestLink = 1e9, bestProcess = 1e9;
+  for (int i = 0; i < kRounds; ++i) {
+    const double linkSeconds = bench.linkRead();
+    const double processSeconds = bench.zuctlRead();
+    if (linkSeconds < 0 || processSeconds < 0) {
+      std::printf("FAIL: a read failed\n");
+      return 1;
+    }
+    bestLink = std::min(bestLink, linkSeconds);
+    bestProcess = std::min(bestProcess, processSeconds);
+  }
+  const double limit = kMaxProcessRatio * bestLink + kProcessAllowance;
+  std::printf(
+      "pacing off: zuctl read phonebook as a process %.1f ms; the link's ReadPhonebook "
+      "%.1f ms; ratio %.2f; limit %.1f ms\n",
+      bestProcess * 1000, bestLink * 1000, bestProcess / bestLink, limit * 1000);
+  if (bestProcess > limit) {
+    std::printf("FAIL: zuctl takes more than %.0fx the link's read plus %.0f ms\n",
+                kMaxProcessRatio, kProcessAllowance * 1000);
+    pass = false;
+  }
+
+  std::printf("pacing off: phonebook read workflow %.1f ms, full write workflow %.1f ms\n",
+              bench.unpaced(false) * 1000, bench.unpaced(true) * 1000);
+  for (const bool write : {false, true}) {
+    // The best of two runs: the waits are sleeps, and a busy machine oversleeps some of them.
+    double seconds = 1e9, fixedWaits = 0;
+    for (int i = 0; i < 2; ++i) {
+      double run = 0;
+      if (!bench.paced(write, run, fixedWaits)) {
+        std::printf("FAIL: the paced workflow failed\n");
+        return 1;
+      }
+      seconds = std::min(seconds, run);
+    }
+    const double overhead = seconds / fixedWaits - 1.0;
+    std::printf(
+        "pacing on (waits x %.2f): phonebook %s workflow %.1f ms; its fixed waits %.1f ms "
+        "(%zu files); overhead %.2f%% (at most %.0f%%)\n",
+        kPacingScale, write ? "write (all blocks)" : "read", seconds * 1000, fixedWaits * 1000,
+        bench.unit->lastSession().transferred.size(), overhead * 100, kMaxPacedOverhead * 100);
+    if (overhead < 0) {
+      std::printf("FAIL: the run is shorter than its fixed waits: a wait is missing\n");
+      pass = false;
+    } else if (overhead > kMaxPacedOverhead) {
+      std::printf("FAIL: the run takes more than %.0f%% longer than its fixed waits\n",
+                  kMaxPacedOverhead * 100);
+      pass = false;
+    }
+  }
+  return pass ? 0 : 1;
+}
