@@ -490,6 +490,14 @@ std::string pageIdOfPath(std::string_view requestPath) {
   return out;
 }
 
+std::string scriptStringValue(std::string_view value) {
+  std::string out(4 * value.size() + 3, '\0');
+  ScriptWriter w(out.data(), static_cast<int>(out.size()));
+  putValue(w, value, 0);
+  out.resize(static_cast<std::size_t>(w.length()) - 3);  // the separator after the value
+  return out;
+}
+
 int GenerateDataScript(const char* pageId, char* out, int capacity, const char* query, int* written) {
   if (written != nullptr) *written = 0;
   if (pageId == nullptr || *pageId == '\0' || out == nullptr) return -1;

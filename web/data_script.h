@@ -67,5 +67,9 @@ std::string pageIdOfPath(std::string_view requestPath);
 int GenerateDataScript(const char* pageId, char* out, int capacity, const char* query,
                        int* written = nullptr);
 
+// `value` escaped as a data-script value is, without the quotes around it: for other scripts the
+// server generates from the tables.
+std::string scriptStringValue(std::string_view value);
+
 // The capacity the server gives a data script.
 constexpr int kDataScriptCapacity = 12000;

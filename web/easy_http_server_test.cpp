@@ -318,7 +318,7 @@ std::string withPort(std::string text, int port) {
   return text;
 }
 
-enum class Ask { Page, Script, Post };
+enum class Ask { Page, Script, Post, Find };
 
 struct GuardCase {
   const char* headers;  // header lines, each ending in CR LF
@@ -375,6 +375,11 @@ const GuardCase kGuardCases[] = {
     {"Referer: http://evil.example/\r\n", Ask::Script, false},
     {"Origin: http://evil.example\r\n", Ask::Script, false},
     {"Origin: http://localhost:{P}\r\n", Ask::Script, true},
+    // A find answers with table data too.
+    {"Sec-Fetch-Site: same-origin\r\nReferer: http://127.0.0.1:{P}/hoshu.html\r\n", Ask::Find, true},
+    {"Sec-Fetch-Site: cross-site\r\n", Ask::Find, false},
+    {"Referer: http://evil.example/\r\n", Ask::Find, false},
+    {"Host: evil.example\r\n", Ask::Find, false},
 };
 
 TEST_F(ServerTest, HostAndOriginRulesDecideWhatIsServedAndStored) {
@@ -390,11 +395,16 @@ TEST_F(ServerTest, HostAndOriginRulesDecideWhatIsServedAndStored) {
                                     "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                                     std::to_string(body.size()) + "\r\n\r\n" + body);
     } else {
-      const char* target = c.ask == Ask::Page ? "/index.html" : "/hoshu/16tansyuku_01.js?1";
+      const char* target = c.ask == Ask::Page     ? "/index.html"
+                           : c.ask == Ask::Find ? "/find.js?q=%8ER%93c"
+                                                : "/hoshu/16tansyuku_01.js?1";
       answer = roundTrip(port_, std::string("GET ") + target + " HTTP/1.0\r\n" + headers + "\r\n");
     }
     settle();
-    SCOPED_TRACE(headers + (c.ask == Ask::Post ? "(post)" : c.ask == Ask::Page ? "(page)" : "(script)"));
+    SCOPED_TRACE(headers + (c.ask == Ask::Post   ? "(post)"
+                            : c.ask == Ask::Page ? "(page)"
+                            : c.ask == Ask::Find ? "(find)"
+                                                 : "(script)"));
     if (c.served) {
       EXPECT_TRUE(answer.starts_with("HTTP/1.0 200 OK\r\n"));
     } else {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/ascii_text.h"
+#include "base/cp932.h"
 #include "base/http_text.h"
 #include "base/platform.h"
 #include "data/phonebook_tables.h"
@@ -19,6 +20,7 @@
 #include "ui/message_pump.h"
 #include "web/data_script.h"
 #include "web/easy_http_server.h"
+#include "web/find_entries.h"
 #include "web/form_parser.h"
 #include "web/post_checks.h"
 
@@ -269,6 +271,7 @@ void CEasyHttpWorker::TakeFormPost() {
   }
   findBrowserWindow();
   reportPostFindings(path, ieFrameWindow);
+  rememberPostFindings(path, m_request.hasQuery ? m_request.query : std::string());
   m_settings->postCompleted = 1;
   tablesEdited = 1;
 }
@@ -290,7 +293,19 @@ std::string CEasyHttpWorker::DataScriptFor(const std::string& path) {
   GenerateDataScript(id.c_str(), script.data(), kDataScriptCapacity,
                      m_request.hasQuery ? m_request.query.c_str() : nullptr, &written);
   script.resize(static_cast<std::size_t>(written));
+  // The findings of this page's last post go with its values, for the page to show.
+  const std::string findings = postFindingsFor(path, m_request.hasQuery ? m_request.query : std::string());
+  constexpr std::string_view kEnd = "//-->";
+  if (!findings.empty() && script.ends_with(kEnd)) {
+    script.insert(script.size() - kEnd.size(),
+                  "var zuPostFindings=\"" + scriptStringValue(utf8ToCp932(findings)) + "\";\r\n");
+  }
   return script;
+}
+
+std::string CEasyHttpWorker::FindScriptFor() {
+  const FindRequest request = parseFindRequest(m_request.hasQuery ? m_request.query : std::string());
+  return findScript(findEntries(request.query, request.scope));
 }
 
 bool CEasyHttpWorker::SendBytes(std::string_view bytes) {
@@ -356,7 +371,7 @@ void CEasyHttpWorker::Respond() {
   const bool isDataScript = namesDataScript(path);
   bool sent = false;
   if (file && isDataScript) {
-    const std::string script = DataScriptFor(path);
+    const std::string script = pageIdOfPath(path) == kFindScriptId ? FindScriptFor() : DataScriptFor(path);
     if (!script.empty()) {
       // Table data is only ever a script, whatever name it was asked under: a browser must
       // neither render it as a page nor guess another type.

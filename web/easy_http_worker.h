@@ -15,6 +15,10 @@
 // is generated into memory and sent from there, always as "text/javascript" with
 // "X-Content-Type-Options: nosniff"; nothing is written below the document root.
 //
+// "find.js" (in any folder) is answered with the entries a find box asked for
+// (web/find_entries.h), generated from the tables under the lock like a data script and guarded
+// like one.
+//
 // The texts of a request and its answer (request line, path, file choice, heads, reload script)
 // are web/editor_http.h.
 #pragma once
@@ -72,6 +76,7 @@ class CEasyHttpWorker {
   void TakeFormPost();
   void Respond();
   std::string DataScriptFor(const std::string& path);
+  std::string FindScriptFor();
   bool SendBytes(std::string_view bytes);
   bool StreamBody(std::string_view data);
   bool StreamFile(const std::string& fileName, long long size);

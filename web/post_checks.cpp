@@ -7,6 +7,7 @@
 
 #include "data/restriction_table.h"
 #include "ui/message_box.h"
+#include "web/data_script.h"
 #include "web/num_err_dlg.h"
 
 EntryFinding useFinding{false, 0};
@@ -302,6 +303,35 @@ std::string restrictionFindingMessage() {
     text += line;
   }
   return text;
+}
+
+namespace {
+
+struct PostFindings {
+  std::string page;  // the page id of the posted page's data script and the query
+  std::string text;
+};
+PostFindings lastPostFindings;
+
+std::string scriptKey(std::string id, std::string_view query) {
+  const std::size_t html = id.rfind(".html");
+  if (html != std::string::npos && html + 5 == id.size()) id.replace(html, 5, ".js");
+  return id + "?" + std::string(query);
+}
+
+}  // namespace
+
+void rememberPostFindings(std::string_view postPath, std::string_view query) {
+  std::string text = speedDialFindingMessage(postPath);
+  if (!text.empty()) text += '\n';
+  text += restrictionFindingMessage();
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  lastPostFindings = {scriptKey(pageIdOfPath(postPath), query), text};
+}
+
+std::string postFindingsFor(std::string_view scriptPath, std::string_view query) {
+  if (lastPostFindings.text.empty() || scriptKey(pageIdOfPath(scriptPath), query) != lastPostFindings.page) return {};
+  return lastPostFindings.text;
 }
 
 void reportPostFindings(std::string_view postPath, HWND browserWindow) {

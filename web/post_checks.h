@@ -69,6 +69,13 @@ std::string speedDialFindingMessage(std::string_view postPath);
 // One line per entry of restrictionErrors, in the order recorded ("" when the list is empty).
 std::string restrictionFindingMessage();
 
+// The findings of the last post, kept for the page they came from so that the page can show them
+// when it comes back: remembered by the worker after every post (an empty text when there were
+// none), answered for the data script of the same page (same name with ".js" for ".html", same
+// query) until the next post. UTF-8, one message per line.
+void rememberPostFindings(std::string_view postPath, std::string_view query);
+std::string postFindingsFor(std::string_view scriptPath, std::string_view query);
+
 // Shows the findings of the last parse: each message in a box owned by `browserWindow` when one
 // is known, otherwise in the error dialog (CNumErrDlg), modally on the calling thread.
 void reportPostFindings(std::string_view postPath, HWND browserWindow);

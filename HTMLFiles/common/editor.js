@@ -1,6 +1,8 @@
 // The editor pages: turns the data script of the current page (arFormat, arSeq, arParam,
 // arVals) into a table of inputs whose names are the field names the server takes back, and
-// posts them to the page's own address.
+// posts them to the page's own address. What keeps an edit from being lost (the leave warning,
+// characters Shift_JIS cannot hold, the findings of a post, the row an address names) is
+// common/edits.js, loaded before this file.
 //
 // A page sets window.PAGE before loading this file:
 //   title, menu (the start page), pages (count), script(n) (the data script of page n),
@@ -13,7 +15,7 @@
   var page = parseInt(location.search.substring(1), 10);
   if (!(page >= 1 && page <= P.pages)) page = 1;
   var here = location.pathname + "?" + page;
-  var dirty = false;
+  var E = window.zuEdits;
 
   function pad(n, w) { var s = String(n); while (s.length < w) s = "0" + s; return s; }
   function el(tag, props, text) {
@@ -33,7 +35,7 @@
   }
   function go(n) {
     if (n < 1 || n > P.pages) return;
-    if (dirty && !confirm("変更が保存されていません。このページを離れますか？")) return;
+    if (!E.mayLeave()) return;
     location.href = location.pathname + "?" + n;
   }
   function navLink(text, n, enabled) {
@@ -44,7 +46,8 @@
   }
   function bar(withSave) {
     var b = el("div", { className: "bar" });
-    b.appendChild(el("a", { href: P.menu }, "メニューへ戻る"));
+    var menu = b.appendChild(el("a", { href: P.menu }, "メニューへ戻る"));
+    menu.onclick = function (ev) { if (!E.mayLeave()) ev.preventDefault(); };
     b.appendChild(navLink("＜ 前のページ", page - 1, page > 1));
     b.appendChild(el("span", { className: "current" },
       "ページ " + page + " / " + P.pages + "（" + P.pageLabel(page) + "）"));
@@ -88,7 +91,8 @@
   // Marks a field that the tool will cut, refuse or report: too long, characters it does not
   // take, or a value the page's own rules find wrong.
   function problemOf(input) {
-    var v = input.value, col = input.zuCol;
+    var v = input.value, col = input.zuCol, bad = E.unsendable(v);
+    if (bad) return "Shift_JIS で扱えない文字があります：" + bad + "（このままでは保存できません）";
     if (sjisBytes(v) > col.bytes) return "長すぎます（" + col.bytes + "バイトまで。全角は2バイト）";
     if (col.digits && /[^0-9]/.test(v)) return "半角数字で入力してください";
     if (col.dial && /[^0-9#*PM-]/.test(v)) return "使える文字は 0～9 # * P - M です（このままでは変更されません）";
@@ -148,7 +152,7 @@
       var input = el("input", { type: "text", name: nameOf(f.format, idx), value: value, size: col.size, maxLength: col.bytes });
       input.zuCol = col;
       input.zuRow = rows[key];
-      input.oninput = function () { dirty = true; checkRow(this.zuRow); };
+      input.oninput = input.onchange = function () { E.changed(); checkRow(this.zuRow); };
       rows[key].inputs[sub] = input;
       cell.appendChild(input);
     }
@@ -157,6 +161,7 @@
       form.querySelector("#saved").className = "notice warn";
       form.querySelector("#saved").textContent = "保存しました。赤枠の項目を確認してください（枠にカーソルを合わせると理由が出ます）。";
     }
+    if (saved) E.showFindings(form);
     form.appendChild(table);
     if (editable) {
       var bottom = el("div", { className: "bar" });
@@ -165,13 +170,15 @@
       form.appendChild(bottom);
     }
     form.onsubmit = function () {
+      if (E.holdBack(form, table)) return false;
       var over = form.querySelectorAll("input.over").length;
       if (over && !confirm("入力に誤りのある項目が " + over + " 件あります（赤枠）。このまま保存しますか？")) return false;
       sessionStorage.setItem("zuSaved", here);
-      dirty = false;
+      E.posted();
       return true;
     };
     main.appendChild(form);
+    E.markRow();
   }
 
   document.title = P.title + "（" + page + " / " + P.pages + "）";

@@ -27,6 +27,14 @@
     table.grid tr:nth-child(even) td.no { background: #e6ecf1; }
     table.grid input { font-size: 14px; border: 1px solid #b8c4ce; padding: 1px 3px; }
     table.grid input.over { border: 2px solid #d9534f; background: #fde8e8; }
+    table.grid tr.found td, table.grid tr.found td.no { background: #fff2a8; }
+    table.grid tr.found td.no { box-shadow: inset 4px 0 0 #e0a800; }
+    form.find { margin: 8px 16px; display: flex; flex-wrap: wrap; gap: 6px; align-items: center; }
+    form.find input { font-size: 15px; padding: 3px 6px; }
+    form.find button { font-size: 15px; padding: 3px 14px; }
+    .found-list { flex-basis: 100%; }
+    .found-list table.grid { margin: 4px 0; }
+    .found-list p { margin: 4px 0; font-size: 14px; }
     .links { display: grid; grid-template-columns: repeat(auto-fill, minmax(120px, 1fr)); gap: 4px; margin: 6px 0 18px; }
     .links a { display: block; padding: 4px 6px; background: #fff; border: 1px solid #c9d2da; border-radius: 3px; text-decoration: none; color: #1d4b73; font-family: monospace; font-size: 14px; text-align: center; }
     .links a:hover { background: #e3ebf2; }

@@ -146,6 +146,11 @@ test('restriction numbers: "12A" on page 2 is reported and kept as typed', async
   await save(page);
   await editor.waitForMessage('エラー: 【発信規制番号】項番0050 には半角数字で入力してください。');
   assert.strictEqual(await value('m018_0050'), '12A');
+  // The finding is on the page too, and the restriction pages find restriction numbers.
+  assert.match(await page.locator('#findings').textContent(), /【発信規制番号】項番0050 には半角数字で入力してください。/);
+  await page.fill('#find input', '2345');
+  await page.locator('#find button').click();
+  await page.getByRole('link', { name: '規制 0051' }).waitFor();
   assert.strictEqual(await value('m018_0051'), '0312345678');
   await shot(page, 'restrictions-page2');
   assert.strictEqual(await editor.stop(), 0);
