@@ -15,4 +15,6 @@ void pumpMessages(int count);
 // Runs `work` (a transfer run, say) to its end while the calling thread's windows stay alive:
 // with a GUI backend the work runs on a worker thread and this thread keeps turning its event
 // loop and delivering its posted messages until the work is done; otherwise it runs inline.
+// Either way it returns after the messages the work posted to this thread's windows were
+// delivered, so what the caller shows next is not overwritten by the work's late progress.
 void runWorkKeepingUiAlive(const std::function<void()>& work);

@@ -30,9 +30,9 @@ struct PendingMessage {
 struct Registry {
   std::mutex mutex;
   std::condition_variable deliveryDone;
-  std::vector<WindowEntry> windows;   // in registration order
-  std::deque<PendingMessage> queue;   // in posting order, all threads
-  std::map<CWnd*, int> deliveries;    // deliveries running now, per window
+  std::vector<WindowEntry> windows;  // in registration order
+  std::deque<PendingMessage> queue;  // in posting order, all threads
+  std::map<CWnd*, int> deliveries;   // deliveries running now, per window
 };
 
 Registry& registry() {
@@ -204,11 +204,29 @@ void pumpMessages(int count) {
   }
 }
 
-void runWorkKeepingUiAlive(const std::function<void()>& work) {
-  UiBackendRef backend;
-  if (backend) {
-    backend->runWork(work);
-  } else {
-    work();
+// Delivers the messages queued for the calling thread's windows now; messages their handlers
+// post meanwhile wait for the next pump, so a handler that posts again cannot keep this going.
+static void deliverQueuedMessages() {
+  int queued = 0;
+  {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto self = std::this_thread::get_id();
+    queued = static_cast<int>(std::count_if(
+        r.queue.begin(), r.queue.end(), [&](const PendingMessage& p) { return p.owner == self; }));
   }
+  while (queued-- > 0 && deliverOneMessage()) {
+  }
+}
+
+void runWorkKeepingUiAlive(const std::function<void()>& work) {
+  {
+    UiBackendRef backend;
+    if (backend) {
+      backend->runWork(work);
+    } else {
+      work();
+    }
+  }
+  deliverQueuedMessages();
 }

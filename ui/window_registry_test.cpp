@@ -19,9 +19,10 @@ namespace {
 
 constexpr unsigned kSetPercent = WM_USER + 100;
 
-const DialogResource kProgress{339, "データ通信実行中", {
-    {Progress, 2164, ""},
-    {Edit, 1009, "0", {.readOnly = true, .rightAlign = true}}}};
+const DialogResource kProgress{
+    339,
+    "データ通信実行中",
+    {{Progress, 2164, ""}, {Edit, 1009, "0", {.readOnly = true, .rightAlign = true}}}};
 
 // Shows each posted percent and remembers the messages it got and on which thread.
 class ProgressWindow : public CDialog {
@@ -81,6 +82,22 @@ TEST_F(WindowRegistryTest, PostedMessagesReachOnMessageOnePerPumpInPostingOrder)
   w.DestroyWindow();
 }
 
+TEST_F(WindowRegistryTest, WorkRunInlineHasItsPostsDeliveredBeforeItReturns) {
+  ProgressWindow w;
+  w.Create();
+  runWorkKeepingUiAlive([] {
+    for (int p = 10; p <= 70; p += 30) postToWindow("データ通信実行中", kSetPercent, p);
+  });
+  EXPECT_EQ(pendingMessageCount(), 0);
+  EXPECT_EQ(w.received, (std::vector<std::pair<unsigned, std::uintptr_t>>{
+                            {kSetPercent, 10}, {kSetPercent, 40}, {kSetPercent, 70}}));
+  // What the caller shows after the work stays: no late progress of the work comes after it.
+  w.OnMessage(kSetPercent, 100);
+  pumpMessages(10);
+  EXPECT_EQ(w.GetDlgItemText(1009), "100");
+  w.DestroyWindow();
+}
+
 TEST_F(WindowRegistryTest, ADestroyedWindowNoLongerReceivesPosts) {
   ProgressWindow w;
   w.Create();
@@ -112,7 +129,8 @@ TEST_F(WindowRegistryTest, PostsFromAnotherThreadAreDeliveredOnTheOwningThread) 
   ProgressWindow w;
   w.Create();
   std::thread poster([] {
-    for (std::uintptr_t p : {0u, 5u, 36u, 67u, 100u}) postToWindow("データ通信実行中", kSetPercent, p);
+    for (std::uintptr_t p : {0u, 5u, 36u, 67u, 100u})
+      postToWindow("データ通信実行中", kSetPercent, p);
     // The poster owns no window: pumping here delivers nothing.
     EXPECT_FALSE(pumpOneMessage());
   });
