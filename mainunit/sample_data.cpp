@@ -234,8 +234,10 @@ void seedSpeedDial(MainUnitTables& t, SampleRandom& rnd) {
       e.use = std::to_string(101 + privateCount % 10);
       ++privateCount;
     } else {
-      e.use = std::to_string(rnd.below(8) == 0 ? 2 + rnd.below(7) : 1);
-      e.group = formatted("%02d", 1 + rnd.below(30));
+      // Uses 1-7 take speed-dial groups 01-15 and use 8 groups 16-30, as the editor checks.
+      const int use = rnd.below(8) == 0 ? 2 + rnd.below(7) : 1;
+      e.use = std::to_string(use);
+      e.group = formatted("%02d", (use == 8 ? 16 : 1) + rnd.below(15));
       e.lineGroup = std::to_string(rnd.below(5) == 0 ? 1 + rnd.below(6) : 0);
       if (rnd.below(6) == 0) {
         e.displayMode = "3";
