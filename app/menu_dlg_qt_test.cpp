@@ -57,6 +57,18 @@ TEST(MenusOnQt, EachMenuRendersItsButtonsWhole) {
       EXPECT_GE(b->height(), b->minimumSizeHint().height()) << c.picture;
     }
     EXPECT_EQ(window->findChildren<QPushButton*>().size(), 4) << c.picture;
+    // The choices stand one under the other, equally wide, in the menu's order.
+    QPushButton* above = nullptr;
+    for (int id : {kMenuLoadButton, kMenuSaveButton, kMenuBrowserButton, int{IDCANCEL}}) {
+      auto* b = window->findChild<QPushButton*>(QString::number(id));
+      ASSERT_NE(b, nullptr) << c.picture;
+      if (above) {
+        EXPECT_GT(b->y(), above->y()) << c.picture;
+        EXPECT_EQ(b->x(), above->x()) << c.picture;
+        EXPECT_EQ(b->width(), above->width()) << c.picture;
+      }
+      above = b;
+    }
     EXPECT_TRUE(saveScreenshot(window, c.picture));
     menu->DestroyWindow();
   }

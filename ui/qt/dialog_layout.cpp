@@ -22,6 +22,8 @@ namespace {
 constexpr int kGridColumns = 4;
 constexpr int kGridFrom = 7;  // toggles in a run before it becomes a grid
 constexpr int kButtonsPerRow = 3;
+constexpr std::size_t kMenuFrom = 3;  // buttons of a buttons-only dialog before it is a column
+constexpr int kMenuButtonWidth = 220;
 constexpr int kWrapFrom = 40;    // characters of a static text before it wraps
 constexpr int kWrapWidth = 520;  // pixels a wrapped static text is given
 
@@ -123,6 +125,16 @@ struct Builder {
   }
 
   void addButtons(std::size_t from, std::size_t to, QBoxLayout* layout) const {
+    if (from == 0 && to == resource.controls.size() && to - from >= kMenuFrom) {
+      // A dialog of buttons alone is a menu: one button under the other, all as wide as the
+      // widest, reads as a list of choices.
+      for (std::size_t i = from; i < to; ++i) {
+        widgets[i]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        widgets[i]->setMinimumWidth(kMenuButtonWidth);
+        layout->addWidget(widgets[i]);
+      }
+      return;
+    }
     if (from == lastButtonRun) {
       auto* row = new QHBoxLayout;
       row->addStretch(1);
