@@ -1,30 +1,19 @@
 // The editor pages in a real browser against the real server, started through `zuctl edit`.
 'use strict';
 
-const { test, before, after } = require('node:test');
+const { test } = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const http = require('node:http');
 const path = require('node:path');
-const { Editor, launchBrowser, shot, workFolder, removeWorkFolders, save } = require('./harness');
+const { Editor, sharedBrowser, fieldValue, shot, workFolder, save } = require('./harness');
 
-let browser;
 let page;
-
-before(async () => {
-  browser = await launchBrowser();
-  page = browser.page;
+sharedBrowser((p) => {
+  page = p;
 });
 
-after(async () => {
-  Editor.killAll();
-  await browser.close();
-  removeWorkFolders();
-});
-
-async function value(name) {
-  return page.locator(`input[name="${name}"]`).inputValue();
-}
+const value = (name) => fieldValue(page, name);
 
 test('speed dial: type a name, a reading and a number on page 3, save, and find them again', async () => {
   const dir = workFolder();

@@ -1,28 +1,17 @@
 // The find box and what keeps an edit from being lost, in a real browser against `zuctl edit`.
 'use strict';
 
-const { test, before, after } = require('node:test');
+const { test } = require('node:test');
 const assert = require('node:assert');
 const path = require('node:path');
-const { Editor, launchBrowser, shot, workFolder, removeWorkFolders, save } = require('./harness');
+const { Editor, sharedBrowser, fieldValue, shot, workFolder, save } = require('./harness');
 
-let browser;
 let page;
-
-before(async () => {
-  browser = await launchBrowser();
-  page = browser.page;
+sharedBrowser((p) => {
+  page = p;
 });
 
-after(async () => {
-  Editor.killAll();
-  await browser.close();
-  removeWorkFolders();
-});
-
-async function value(name) {
-  return page.locator(`input[name="${name}"]`).inputValue();
-}
+const value = (name) => fieldValue(page, name);
 
 // Waits until `check()` holds (a dialog is handled while the click that opened it returns).
 async function until(check, ms = 5000) {

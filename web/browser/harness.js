@@ -109,4 +109,26 @@ async function save(page) {
   await page.locator('table.grid').waitFor({ timeout: 15000 });
 }
 
-module.exports = { Editor, launchBrowser, shot, workFolder, removeWorkFolders, save };
+// The browser a test file shares: launched before its first test, its page handed to
+// `usePage`; after the last test every editor still running is ended, the browser closed and
+// the work folders removed.
+function sharedBrowser(usePage) {
+  const { before, after } = require('node:test');
+  let browser;
+  before(async () => {
+    browser = await launchBrowser();
+    usePage(browser.page);
+  });
+  after(async () => {
+    Editor.killAll();
+    await browser.close();
+    removeWorkFolders();
+  });
+}
+
+// The value of the page's input field named `name`.
+function fieldValue(page, name) {
+  return page.locator(`input[name="${name}"]`).inputValue();
+}
+
+module.exports = { Editor, launchBrowser, sharedBrowser, fieldValue, shot, workFolder, removeWorkFolders, save };
