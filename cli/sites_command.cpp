@@ -64,7 +64,6 @@ constexpr const char* kSitesUsage =
     "       file:PATH (its first line) or env:NAME; blank lines and # lines are left out\n";
 
 struct Site {
-  int line = 0;
   std::string name;
   std::string host;
   int port = 0;  // 0: the --port of the command
@@ -188,7 +187,8 @@ std::optional<std::vector<Site>> parseSites(const std::string& text, const std::
   std::vector<Site> sites;
   std::map<std::string, int> lines;  // the line of each name, lower-cased
   bool bad = false;
-  std::istringstream in(text);
+  // A byte order mark, as some Windows editors write, is not part of the first name.
+  std::istringstream in(text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text);
   std::string raw;
   for (int number = 1; std::getline(in, raw); ++number) {
     const std::string_view line = trimmed(raw, " \t\r");
@@ -210,7 +210,6 @@ std::optional<std::vector<Site>> parseSites(const std::string& text, const std::
       continue;
     }
     Site site;
-    site.line = number;
     site.name = std::string(fields[0]);
     if (!isSafeFolderName(site.name)) {
       complain("the name '" + site.name +

@@ -69,18 +69,12 @@ class SitesCommandTest : public ::testing::Test {
 TEST_F(SitesCommandTest, ReadsTheFineUnitAndReportsTheOthersWithTheirMessages) {
   writeFile(dir.file("fine.pw"), "7351\r\n");
   const int fineSessions = fine_->sessionCount();
-  const ProgramRun run = sites(
-      "# nightly\n"
-      "busy  " +
-      at("127.0.0.2", busy_) +
-      "  7351\n"
-      "\n"
-      "fine\t" +
-      at("127.0.0.4", fine_) +
-      "\tfile:fine.pw\r\n"
-      "   # the next one answers with another password\n"
-      "other " +
-      at("127.0.0.3", otherPassword_) + " env:ZU_SITE_PASSWORD\n");
+  std::string list = "\xEF\xBB\xBF# nightly, saved with a byte order mark\n";
+  list += "busy  " + at("127.0.0.2", busy_) + "  7351\n\n";
+  list += "fine\t" + at("127.0.0.4", fine_) + "\tfile:fine.pw\r\n";
+  list += "   # the next one answers with another password\n";
+  list += "other " + at("127.0.0.3", otherPassword_) + " env:ZU_SITE_PASSWORD\n";
+  const ProgramRun run = sites(list);
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_EQ(fine_->sessionCount(), fineSessions + 1);
   EXPECT_EQ(entriesIn(dir.file("out/fine")),
@@ -124,7 +118,8 @@ TEST_F(SitesCommandTest, BadListsAndArgumentsAreRefusedWithTheLineAndNothingIsRe
       {fine + "# x\nFINE 127.0.0.4 7351\n",
        {},
        "sites.txt:3: the name 'FINE' is already used on line 1"},
-      {fine + "kobe 127.0.0.4:0 7351\n", {}, "sites.txt:2: the port after ':'"},
+      // Every bad line is told, not only the first.
+      {fine + "kobe 127.0.0.4\nnara 127.0.0.4:0 7351\n", {}, "sites.txt:3: the port after ':'"},
       {fine + "kobe 127.0.0.4 env:ZU_SITE_UNSET\n", {}, "sites.txt:2: the environment variable"},
       {fine + "kobe 127.0.0.4 env:1X\n", {}, "is not an environment variable name"},
       {fine + "kobe 127.0.0.4 file:missing.pw\n", {}, "sites.txt:2: cannot read the password file"},
