@@ -14,7 +14,8 @@
 // unit's control port for this site instead of --port. PASSWORD is the password itself, or
 // "file:PATH" (the first line of that file; a relative PATH is taken from FILE's folder) or
 // "env:NAME" (the value of that environment variable), so that a list can be kept without the
-// passwords in it. Blank lines and lines whose first non-blank character is '#' are left out.
+// passwords in it. Blank lines, lines whose first non-blank character is '#' and a byte order
+// mark at the start are left out.
 //
 // The units are read one after another, never two at once: every unit opens its data connection
 // back to the same five ports of this machine, so two sessions at once could take each other's
