@@ -15,6 +15,7 @@
 #include "data/template_messages.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
+#include "link/simulator_transfer_test_support.h"
 #include "mainunit/simulator.h"
 #include "ui/scripted/scripted_ui.h"
 
@@ -23,14 +24,8 @@ namespace {
 class MainDialogWorkflows : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    SimulatorOptions o;
-    o.listenAddress = "127.0.0.3";
-    o.port = 0;
-    o.pacing = false;
-    o.dataDir = "";
-    toolPort_ = freeLoopbackPorts(5);
-    o.toolPortFirst = toolPort_;
-    o.ioTimeoutMs = 3000;
+    const SimulatorOptions o = testSimulatorOptions("127.0.0.3");
+    toolPort_ = o.toolPortFirst;
     unit_ = new MainUnitSimulator(o);
     ASSERT_TRUE(unit_->start());
     base_ = o;

@@ -40,6 +40,7 @@
 #include "data/system_data.h"
 #include "data/template_messages.h"
 #include "link/link_test_support.h"
+#include "link/simulator_transfer_test_support.h"
 #include "mainunit/simulator.h"
 #include "ui/scripted/scripted_ui.h"
 
@@ -342,17 +343,11 @@ std::string oneLine(const std::string& text) {
 class TransferFaultMatrix : public ::testing::TestWithParam<MatrixRow> {
  protected:
   static void SetUpTestSuite() {
-    SimulatorOptions o;
-    o.listenAddress = "127.0.0.3";
-    o.port = 0;
-    o.pacing = false;
-    o.dataDir = "";
-    toolPort_ = freeLoopbackPorts(5);
+    SimulatorOptions o = testSimulatorOptions("127.0.0.3");
+    toolPort_ = o.toolPortFirst;
     ASSERT_NE(toolPort_, 0);
-    o.toolPortFirst = toolPort_;
     // The unit holds a stall far beyond the tool's waits: only the tool's own limits end a row.
     o.ioTimeoutMs = 30000;
-    o.logToStderr = std::getenv("ZU_SIM_LOG") != nullptr;
     unit_ = new MainUnitSimulator(o);
     ASSERT_TRUE(unit_->start());
     base_ = o;

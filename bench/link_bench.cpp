@@ -28,34 +28,21 @@
 #include <utility>
 #include <vector>
 
+#include "bench/paced_timing.h"
 #include "data/exchange_files.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "link/link_timing.h"
+#include "link/simulator_transfer_test_support.h"
 #include "link/tcp_file_transfer.h"
 #include "mainunit/simulator.h"
 #include "ui/scripted/scripted_ui.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr double kMaxCopyRatio = 3.0;
 constexpr double kAllowancePerFile = 0.050;  // seconds
-constexpr double kMaxPacedOverhead = 0.02;
-constexpr double kPacingScale = 0.1;  // the paced run's waits, scaled down
-constexpr int kRounds = 5;
-
-// The fixed waits the main unit expects, in seconds: a file the tool serves (before its head,
-// 30 steps between head and body, 30 steps after it), a file it fetches (between the two
-// requests, 10 steps before the body, the start of the body read), and the end of each direction.
-constexpr double kServedFileWaits = 3.0 + 30 * 0.250 + 30 * 0.200;
-constexpr double kFetchedFileWaits = 3.0 + 10 * 1.0 + 1.0;
-constexpr double kUploadEndWait = 5.0;
-constexpr double kDownloadEndWaits = 10 * 0.200;
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 struct Bench {
     ScriptedUi ui;
@@ -81,14 +68,8 @@ struct Bench {
         if (::mkdtemp(dir) == nullptr) return false;
         workDir = dir;
         dirText = workDir + "/";
-        const int toolPort = freeLoopbackPorts(5);
-        SimulatorOptions o;
-        o.listenAddress = "127.0.0.2";
-        o.port = 0;
-        o.pacing = false;
-        o.dataDir = "";
-        o.toolPortFirst = toolPort;
-        o.logToStderr = std::getenv("ZU_SIM_LOG") != nullptr;  // follow a run by hand
+        const SimulatorOptions o = testSimulatorOptions("127.0.0.2");  // ZU_SIM_LOG: follow by hand
+        const int toolPort = o.toolPortFirst;
         unit = std::make_unique<MainUnitSimulator>(o);
         if (toolPort == 0 || !unit->start()) return false;
         transfer = std::make_unique<CTCPFileTransfer>(nullptr);
@@ -127,13 +108,13 @@ struct Bench {
         // A read leaves the downloaded "usertkbn.txt" where the template block of the same name
         // lies, so the block is made again before every write, as the write workflow does.
         transfer->PrepareTemplateFile();
-        const auto start = Clock::now();
+        const auto start = BenchClock::now();
         const int sessions = unit->sessionCount();
         if (transfer->WritePhonebook() != 0) return false;
         seconds = secondsSince(start);
         unit->waitForSessions(sessions + 1, std::chrono::seconds(10));
         for (auto& [name, body] : unit->lastSession().transferred) movedBodies.push_back(body);
-        const auto read = Clock::now();
+        const auto read = BenchClock::now();
         if (transfer->ReadPhonebook() != 0) return false;
         seconds += secondsSince(read);
         unit->waitForSessions(sessions + 2, std::chrono::seconds(10));
@@ -143,18 +124,19 @@ struct Bench {
 
     // A paced run: its time and the sum of the fixed waits it contains. A download serves the
     // file list and fetches its three files; the upload serves the list and block 0 twice.
-    bool pacedRun(bool upload, double& seconds, double& fixedWaits) {
+    bool pacedRun(bool upload, PacedRun& run) {
         LinkTiming& t = linkTiming();
         t.pacingScale = kPacingScale;
         const double waits = upload ? 3 * kServedFileWaits + kUploadEndWait
                                     : kServedFileWaits + 3 * kFetchedFileWaits + kDownloadEndWaits;
-        fixedWaits = waits * kPacingScale;
+        run.fixedWaits = waits * kPacingScale;
+        run.what = upload ? "WritePhonebook of one block" : "ReadPhonebook";
         std::fill(std::begin(writeSelection), std::end(writeSelection), 0);
         writeSelection[0] = 1;
         const int sessions = unit->sessionCount();
-        const auto start = Clock::now();
+        const auto start = BenchClock::now();
         const bool ok = (upload ? transfer->WritePhonebook() : transfer->ReadPhonebook()) == 0;
-        seconds = secondsSince(start);
+        run.seconds = secondsSince(start);
         unit->waitForSessions(sessions + 1, std::chrono::seconds(10));
         t.pacingScale = 0;
         for (int& w : writeSelection) w = 1;
@@ -177,7 +159,7 @@ double loopbackCopy(const std::vector<std::string>& bodies) {
     ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
     ::listen(listener, 1);
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size);
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     std::thread receiver([listener] {
         std::vector<char> buffer(65536);
         const int fd = ::accept(listener, nullptr, nullptr);
@@ -230,53 +212,31 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     bool pass = true;
-    double bestLink = 1e9, bestCopy = 1e9;
+    BestTimes best;
     std::size_t files = 0, bytes = 0;
-    for (int i = 0; i < kRounds; ++i) {
-        double seconds = 0;
-        if (!bench().writeAndRead(seconds)) {
-            std::printf("FAIL: a transfer run failed\n");
-            return 1;
-        }
-        bestLink = std::min(bestLink, seconds);
-        bestCopy = std::min(bestCopy, loopbackCopy(bench().movedBodies));
-        files = bench().movedBodies.size();
-        bytes = 0;
-        for (const auto& b : bench().movedBodies) bytes += b.size();
+    if (!bestOfRounds(
+            [&](double& link, double& copy) {
+                if (!bench().writeAndRead(link)) return false;
+                copy = loopbackCopy(bench().movedBodies);
+                files = bench().movedBodies.size();
+                bytes = 0;
+                for (const auto& b : bench().movedBodies) bytes += b.size();
+                return true;
+            },
+            best)) {
+        std::printf("FAIL: a transfer run failed\n");
+        return 1;
     }
-    const double limit = kMaxCopyRatio * bestCopy + kAllowancePerFile * static_cast<double>(files);
+    const double limit = kMaxCopyRatio * best.baseline + kAllowancePerFile * static_cast<double>(files);
     std::printf("pacing off: WritePhonebook + ReadPhonebook %.1f ms; loopback copy of the same %zu files "
                 "(%.1f MiB) %.1f ms; limit %.1f ms\n",
-                bestLink * 1000, files, bytes / 1048576.0, bestCopy * 1000, limit * 1000);
-    if (bestLink > limit) {
+                best.measured * 1000, files, bytes / 1048576.0, best.baseline * 1000, limit * 1000);
+    if (best.measured > limit) {
         std::printf("FAIL: the link takes more than %.0fx the copy plus %.0f ms per file\n", kMaxCopyRatio,
                     kAllowancePerFile * 1000);
         pass = false;
     }
-
-    for (const bool upload : {false, true}) {
-        double bestPaced = 1e9, fixedWaits = 0;
-        for (int i = 0; i < 2; ++i) {
-            double seconds = 0;
-            if (!bench().pacedRun(upload, seconds, fixedWaits)) {
-                std::printf("FAIL: the paced run failed\n");
-                return 1;
-            }
-            bestPaced = std::min(bestPaced, seconds);
-        }
-        const double overhead = bestPaced / fixedWaits - 1.0;
-        std::printf("pacing on (waits x %.2f): %s %.1f ms; its fixed waits %.1f ms; overhead %.2f%% "
-                    "(at most %.0f%%)\n",
-                    kPacingScale, upload ? "WritePhonebook of one block" : "ReadPhonebook", bestPaced * 1000,
-                    fixedWaits * 1000, overhead * 100, kMaxPacedOverhead * 100);
-        if (overhead < 0) {
-            std::printf("FAIL: the paced run is shorter than its fixed waits: a wait is missing or too short\n");
-            pass = false;
-        } else if (overhead > kMaxPacedOverhead) {
-            std::printf("FAIL: the paced run takes more than %.0f%% longer than its fixed waits\n",
-                        kMaxPacedOverhead * 100);
-            pass = false;
-        }
-    }
+    for (const bool upload : {false, true})
+        pass = checkPacedOverhead([&](PacedRun& run) { return bench().pacedRun(upload, run); }) && pass;
     return pass ? 0 : 1;
 }

@@ -13,7 +13,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,33 +25,20 @@
 #include "app/ip_addr_inp_dlg.h"
 #include "app/phonebook_workflows.h"
 #include "base/files_test_support.h"
+#include "bench/paced_timing.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "link/link_timing.h"
+#include "link/simulator_transfer_test_support.h"
 #include "link/tcp_file_transfer.h"
 #include "mainunit/simulator.h"
 #include "ui/scripted/scripted_ui.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr double kMaxPacedOverhead = 0.02;
-constexpr double kPacingScale = 0.1;
 constexpr double kMaxProcessRatio = 3.0;
 constexpr double kProcessAllowance = 0.050;  // seconds
-constexpr int kRounds = 5;
-
-// The fixed waits the main unit expects, in seconds (as link_bench counts them).
-constexpr double kServedFileWaits = 3.0 + 30 * 0.250 + 30 * 0.200;
-constexpr double kFetchedFileWaits = 3.0 + 10 * 1.0 + 1.0;
-constexpr double kUploadEndWait = 5.0;
-constexpr double kDownloadEndWaits = 10 * 0.200;
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 struct Bench {
   TempDir dir{"zu-transfer-bench"};
@@ -64,13 +50,8 @@ struct Bench {
   bool start() {
     initProcessState();
     initSystemData();
-    toolPort = freeLoopbackPorts(5);
-    SimulatorOptions o;
-    o.listenAddress = "127.0.0.2";
-    o.port = 0;
-    o.pacing = false;
-    o.dataDir = "";
-    o.toolPortFirst = toolPort;
+    const SimulatorOptions o = testSimulatorOptions("127.0.0.2");
+    toolPort = o.toolPortFirst;
     unit = std::make_unique<MainUnitSimulator>(o);
     if (toolPort == 0 || dir.path().empty() || !unit->start()) return false;
     link = std::make_unique<CTCPFileTransfer>(nullptr);
@@ -103,7 +84,7 @@ struct Bench {
     TempDir work;
     WorkflowSite site{*link, nullptr, 0, work.path(), 1, unit->port(), {}};
     const int sessions = unit->sessionCount();
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     const bool ok =
         (write ? runPhonebookWrite(site) : runPhonebookRead(site)) == WorkflowOutcome::Succeeded;
     seconds = secondsSince(start);
@@ -116,14 +97,17 @@ struct Bench {
   }
 
   // A paced workflow: its time and the fixed waits of the files its session moved.
-  bool paced(bool write, double& seconds, double& fixedWaits) {
+  bool paced(bool write, PacedRun& run) {
     linkTiming().pacingScale = kPacingScale;
-    const bool ok = workflow(write, seconds);
+    const bool ok = workflow(write, run.seconds);
     linkTiming().pacingScale = 0;
-    const double moved = static_cast<double>(unit->lastSession().transferred.size());
-    fixedWaits =
+    const std::size_t files = unit->lastSession().transferred.size();
+    const double moved = static_cast<double>(files);
+    run.fixedWaits =
         kPacingScale * (write ? (1 + moved) * kServedFileWaits + kUploadEndWait
                               : kServedFileWaits + moved * kFetchedFileWaits + kDownloadEndWaits);
+    run.what = std::string("phonebook ") + (write ? "write (all blocks)" : "read") + " workflow (" +
+               std::to_string(files) + " files)";
     return ok;
   }
 
@@ -133,7 +117,7 @@ struct Bench {
     link->SetPassword("7351");
     link->SetWorkDir(work.path().c_str());
     const int sessions = unit->sessionCount();
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     const bool ok = link->ReadPhonebook() == 0;
     const double seconds = secondsSince(start);
     unit->waitForSessions(sessions + 1, std::chrono::seconds(10));
@@ -163,7 +147,7 @@ struct Bench {
     argv.push_back(nullptr);
     std::string state = "XDG_STATE_HOME=" + dir.path();
     char* envp[] = {state.data(), nullptr};
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     const pid_t pid = fork();
     if (pid == 0) {
       // Only what is safe after fork: the simulator's threads run in this process.
@@ -190,23 +174,23 @@ int main() {
   }
   bool pass = true;
 
-  double bestLink = 1e9, bestProcess = 1e9;
-  for (int i = 0; i < kRounds; ++i) {
-    const double linkSeconds = bench.linkRead();
-    const double processSeconds = bench.zuctlRead();
-    if (linkSeconds < 0 || processSeconds < 0) {
-      std::printf("FAIL: a read failed\n");
-      return 1;
-    }
-    bestLink = std::min(bestLink, linkSeconds);
-    bestProcess = std::min(bestProcess, processSeconds);
+  BestTimes best;
+  if (!bestOfRounds(
+          [&](double& process, double& link) {
+            link = bench.linkRead();
+            process = bench.zuctlRead();
+            return link >= 0 && process >= 0;
+          },
+          best)) {
+    std::printf("FAIL: a read failed\n");
+    return 1;
   }
-  const double limit = kMaxProcessRatio * bestLink + kProcessAllowance;
+  const double limit = kMaxProcessRatio * best.baseline + kProcessAllowance;
   std::printf(
       "pacing off: zuctl read phonebook as a process %.1f ms; the link's ReadPhonebook "
       "%.1f ms; ratio %.2f; limit %.1f ms\n",
-      bestProcess * 1000, bestLink * 1000, bestProcess / bestLink, limit * 1000);
-  if (bestProcess > limit) {
+      best.measured * 1000, best.baseline * 1000, best.measured / best.baseline, limit * 1000);
+  if (best.measured > limit) {
     std::printf("FAIL: zuctl takes more than %.0fx the link's read plus %.0f ms\n",
                 kMaxProcessRatio, kProcessAllowance * 1000);
     pass = false;
@@ -214,31 +198,7 @@ int main() {
 
   std::printf("pacing off: phonebook read workflow %.1f ms, full write workflow %.1f ms\n",
               bench.unpaced(false) * 1000, bench.unpaced(true) * 1000);
-  for (const bool write : {false, true}) {
-    // The best of two runs: the waits are sleeps, and a busy machine oversleeps some of them.
-    double seconds = 1e9, fixedWaits = 0;
-    for (int i = 0; i < 2; ++i) {
-      double run = 0;
-      if (!bench.paced(write, run, fixedWaits)) {
-        std::printf("FAIL: the paced workflow failed\n");
-        return 1;
-      }
-      seconds = std::min(seconds, run);
-    }
-    const double overhead = seconds / fixedWaits - 1.0;
-    std::printf(
-        "pacing on (waits x %.2f): phonebook %s workflow %.1f ms; its fixed waits %.1f ms "
-        "(%zu files); overhead %.2f%% (at most %.0f%%)\n",
-        kPacingScale, write ? "write (all blocks)" : "read", seconds * 1000, fixedWaits * 1000,
-        bench.unit->lastSession().transferred.size(), overhead * 100, kMaxPacedOverhead * 100);
-    if (overhead < 0) {
-      std::printf("FAIL: the run is shorter than its fixed waits: a wait is missing\n");
-      pass = false;
-    } else if (overhead > kMaxPacedOverhead) {
-      std::printf("FAIL: the run takes more than %.0f%% longer than its fixed waits\n",
-                  kMaxPacedOverhead * 100);
-      pass = false;
-    }
-  }
+  for (const bool write : {false, true})
+    pass = checkPacedOverhead([&](PacedRun& run) { return bench.paced(write, run); }) && pass;
   return pass ? 0 : 1;
 }

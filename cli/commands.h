@@ -2,7 +2,16 @@
 // and returns the process exit status.
 #pragma once
 
+#include <vector>
+
+struct MessageBoxRecord;
+
 int runConvertCommand(int argc, char** argv);
 int runEditCommand(int argc, char** argv);
+// With --sites among the arguments, the read of a list of units (runSitesCommand).
 int runReadCommand(int argc, char** argv);
+// The same; `shown`, when given, gets every message box the read showed.
+int runReadCommand(int argc, char** argv, std::vector<MessageBoxRecord>* shown);
 int runWriteCommand(int argc, char** argv);
+// zuctl read ... --sites FILE: every unit of the sites file read into a folder of its own.
+int runSitesCommand(int argc, char** argv);

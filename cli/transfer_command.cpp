@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -270,6 +271,11 @@ std::optional<std::string> outFolderProblem(const std::string& dir) {
 // the final 100 %; a line going back would only confuse a reader.
 class TransferUi : public ScriptedUi {
  public:
+  // `shown`, when given, gets every message box of the run when the run ends.
+  explicit TransferUi(std::vector<MessageBoxRecord>* shown) : m_record(shown) {}
+  ~TransferUi() override {
+    if (m_record) *m_record = messages();
+  }
   void controlChanged(CDialog& dialog, const ControlEvent& event) override {
     ScriptedUi::controlChanged(dialog, event);
     if (dialog.DialogId() != kComStsDlgId || event.what != ControlChange::ProgressPos ||
@@ -281,6 +287,7 @@ class TransferUi : public ScriptedUi {
 
  private:
   int m_shown = -1;
+  std::vector<MessageBoxRecord>* m_record;
 };
 
 struct Refusals {
@@ -373,8 +380,8 @@ WorkflowOutcome runWorkflow(const TransferArgs& a, WorkflowSite& site) {
   return a.target == Target::Phonebook ? runPhonebookWrite(site) : runRestrictionWrite(site);
 }
 
-int transfer(const TransferArgs& a) {
-  TransferUi ui;
+int transfer(const TransferArgs& a, std::vector<MessageBoxRecord>* shown) {
+  TransferUi ui(shown);
   ui.setEchoToStderr(true);
   Refusals refused;
   scriptDialogs(ui, a, refused);
@@ -399,7 +406,10 @@ int transfer(const TransferArgs& a) {
   return 1;
 }
 
-int runTransferCommand(int argc, char** argv, bool read) {
+int runTransferCommand(int argc, char** argv, bool read, std::vector<MessageBoxRecord>* shown) {
+  if (read && std::any_of(argv, argv + argc,
+                          [](const char* s) { return std::string_view(s) == "--sites"; }))
+    return runSitesCommand(argc, argv);
   TransferArgs a;
   a.read = read;
   const int status = parseArguments(argc, argv, a);
@@ -409,7 +419,7 @@ int runTransferCommand(int argc, char** argv, bool read) {
   }
   int result = 1;
   CBellwickApp& app = theApp();
-  app.m_runMainDialog = [&] { result = transfer(a); };
+  app.m_runMainDialog = [&] { result = transfer(a, shown); };
   app.InitInstance();
   app.m_runMainDialog = nullptr;
   app.ExitInstance();
@@ -418,5 +428,10 @@ int runTransferCommand(int argc, char** argv, bool read) {
 
 }  // namespace
 
-int runReadCommand(int argc, char** argv) { return runTransferCommand(argc, argv, true); }
-int runWriteCommand(int argc, char** argv) { return runTransferCommand(argc, argv, false); }
+int runReadCommand(int argc, char** argv, std::vector<MessageBoxRecord>* shown) {
+  return runTransferCommand(argc, argv, true, shown);
+}
+int runReadCommand(int argc, char** argv) { return runReadCommand(argc, argv, nullptr); }
+int runWriteCommand(int argc, char** argv) {
+  return runTransferCommand(argc, argv, false, nullptr);
+}

@@ -26,7 +26,12 @@ const Command kCommands[] = {
      "read phonebook|history|restrictions --out DIR --host H --password P [--port N] [--data-port N] [--no-pacing]\n"
      "      read from the main unit as the main dialog does and save into DIR (created when missing):\n"
      "      book.zud8 (book.zud3 below firmware 4.0), names.zud4, templates.zud9 (from 4.0);\n"
-     "      internal.csv and external.csv; numbers.zud7",
+     "      internal.csv and external.csv; numbers.zud7\n"
+     "  read phonebook|history|restrictions --sites FILE --out DIR [--port N] [--data-port N] [--no-pacing]\n"
+     "      read every unit FILE lists (NAME HOST[:PORT] PASSWORD per line; PASSWORD may be file:PATH\n"
+     "      or env:NAME) into DIR/NAME, one after another; a table of the results goes to standard\n"
+     "      output; exit 0 when all were read, else the number that failed (at most 100), 125 bad\n"
+     "      arguments or a bad sites file (nothing read)",
      runReadCommand},
     {"write",
      "write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates] [--force] [--kind K] CONNECTION\n"

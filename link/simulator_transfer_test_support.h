@@ -46,6 +46,21 @@ inline std::set<std::string> regularFilesIn(const std::string& dir) {
   return names;
 }
 
+// The options an in-process test simulator starts with: listening on `address` at a free port,
+// pacing off, tables in memory, five free tool ports to connect back to (toolPortFirst is 0 when
+// none were free), 3 s for every wait, and its log on standard error when ZU_SIM_LOG is set.
+inline SimulatorOptions testSimulatorOptions(const std::string& address) {
+  SimulatorOptions o;
+  o.listenAddress = address;
+  o.port = 0;  // a free port, see MainUnitSimulator::port()
+  o.pacing = false;
+  o.dataDir = "";
+  o.toolPortFirst = freeLoopbackPorts(5);
+  o.ioTimeoutMs = 3000;
+  o.logToStderr = std::getenv("ZU_SIM_LOG") != nullptr;
+  return o;
+}
+
 class SimulatorTransferTest : public ::testing::Test {
  protected:
   // `timeout` is every time-out of the link; the work folder's name starts with `folderPrefix`.
@@ -53,16 +68,9 @@ class SimulatorTransferTest : public ::testing::Test {
       : timeout_(timeout), work_(folderPrefix) {}
 
   static void SetUpTestSuite() {
-    SimulatorOptions o;
-    o.listenAddress = "127.0.0.2";
-    o.port = 0;  // a free port, see unit_->port()
-    o.pacing = false;
-    o.dataDir = "";
-    toolPort_ = freeLoopbackPorts(5);
+    const SimulatorOptions o = testSimulatorOptions("127.0.0.2");
+    toolPort_ = o.toolPortFirst;
     ASSERT_NE(toolPort_, 0);
-    o.toolPortFirst = toolPort_;
-    o.ioTimeoutMs = 3000;
-    o.logToStderr = std::getenv("ZU_SIM_LOG") != nullptr;
     unit_ = new MainUnitSimulator(o);
     ASSERT_TRUE(unit_->start());
     baseOptions_ = o;

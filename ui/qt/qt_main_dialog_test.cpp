@@ -27,6 +27,7 @@
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "link/progress_messages.h"
+#include "link/simulator_transfer_test_support.h"
 #include "mainunit/simulator.h"
 #include "ui/qt/qt_test_support.h"
 #include "ui/qt/qt_ui.h"
@@ -77,14 +78,8 @@ class WatchedQtUi : public QtUi {
 class QtMainDialog : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    SimulatorOptions o;
-    o.listenAddress = "127.0.0.4";
-    o.port = 0;
-    o.pacing = false;
-    o.dataDir = "";
-    toolPort_ = freeLoopbackPorts(5);
-    o.toolPortFirst = toolPort_;
-    o.ioTimeoutMs = 3000;
+    const SimulatorOptions o = testSimulatorOptions("127.0.0.4");
+    toolPort_ = o.toolPortFirst;
     unit_ = new MainUnitSimulator(o);
     ASSERT_TRUE(unit_->start());
   }
