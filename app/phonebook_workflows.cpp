@@ -2,6 +2,7 @@
 
 #include "app/denwa_dlg.h"
 #include "data/exchange_files.h"
+#include "data/phonebook_baseline.h"
 #include "data/phonebook_snapshot.h"
 #include "data/process_state.h"
 #include "data/template_messages.h"
@@ -38,6 +39,11 @@ bool readDownloadedPhonebook(const std::string& dir) {
   else
     clearTemplateMessages();
   for (bool& filled : phonebookTableFilled) filled = true;
+  // What the unit holds now; after a file that could not be read whole nothing is known.
+  if (ok)
+    phonebookBaseline().takeAll();
+  else
+    phonebookBaseline().forgetAll();
   return ok;
 }
 

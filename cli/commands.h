@@ -6,3 +6,4 @@ int runConvertCommand(int argc, char** argv);
 int runEditCommand(int argc, char** argv);
 int runReadCommand(int argc, char** argv);
 int runWriteCommand(int argc, char** argv);
+int runDiffCommand(int argc, char** argv);
