@@ -94,8 +94,10 @@ ChangedFromOutcome loadAndSelectChanged(
 
   const PhonebookChanges changes = phonebookChanges(unit, now);
   if (!changes.any()) {
-    std::fprintf(stderr, "zuctl write: --changed-from のファイルから変更はありません。\n");
-    if (!selection.any()) return ChangedFromOutcome::NothingChanged;
+    const bool nothing = !selection.any();
+    std::fprintf(stderr, "zuctl write: --changed-from のファイルから変更はありません。%s\n",
+                 nothing ? "何も送信しません。" : "");
+    if (nothing) return ChangedFromOutcome::NothingChanged;
   } else {
     std::fprintf(stderr, "zuctl write: 変更のあるもの: %s\n", sentText(changes).c_str());
   }
