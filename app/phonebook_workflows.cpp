@@ -120,6 +120,15 @@ WorkflowOutcome runPhonebookWrite(WorkflowSite& site) {
   steps.successCaption = "電話帳データの書込の終了";
   steps.successText = "\n電話帳データの書込が正常に終了しました。\n";
   const WorkflowOutcome outcome = runConfirmedTransfer(site, steps);
+  if (outcome == WorkflowOutcome::Succeeded) {
+    // What was sent is what the unit holds now.
+    PhonebookChanges written;
+    for (int b = 0; b < kSpeedDialBlocks; ++b)
+      written.speedDialBlocks[static_cast<std::size_t>(b)] = writeSelection[b] == 1;
+    written.extensions = writeSelection[kExtensionsSelection] == 1;
+    written.templates = writeSelection[kTemplatesSelection] == 1;
+    phonebookBaseline().takeWritten(written);
+  }
   showMainDialogNormal(site);
   return outcome;
 }

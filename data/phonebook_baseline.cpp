@@ -98,6 +98,18 @@ void PhonebookCopy::takeAll() {
     take(kind);
 }
 
+void PhonebookCopy::takeWritten(const PhonebookChanges& written) {
+  if (written.speedDialBlockCount() == kSpeedDialBlocks) {
+    take(ExchangeKind::SpeedDial);
+  } else if (holds(ExchangeKind::SpeedDial)) {
+    for (int n = 0; n < kSpeedDialEntries; ++n)
+      if (written.speedDialBlocks[static_cast<std::size_t>(n / kSpeedDialBlockSize)])
+        getSpeedDialEntry(n, m_tables->speedDial[static_cast<std::size_t>(n)]);
+  }
+  if (written.extensions) take(ExchangeKind::Extensions);
+  if (written.templates) take(ExchangeKind::Templates);
+}
+
 void PhonebookCopy::forget(ExchangeKind kind) {
   Tables& t = *m_tables;
   t.held[kindIndex(kind)] = false;

@@ -26,6 +26,17 @@
 constexpr int kSpeedDialBlockSize = 500;
 constexpr int kSpeedDialBlocks = kSpeedDialEntries / kSpeedDialBlockSize;  // 20
 
+// What differs between two copies, per upload unit. A table that either copy does not hold counts
+// as unchanged: without both sides there is nothing to compare.
+struct PhonebookChanges {
+  std::array<bool, kSpeedDialBlocks> speedDialBlocks{};
+  bool extensions = false;
+  bool templates = false;
+
+  bool any() const;
+  int speedDialBlockCount() const;
+};
+
 // A copy of any of the three phonebook tables, each present or not.
 class PhonebookCopy {
  public:
@@ -40,6 +51,9 @@ class PhonebookCopy {
   void forget(ExchangeKind kind);
   void forgetAll();
   bool holds(ExchangeKind kind) const;
+  // After a write, the parts it sent copied from the live tables: whole extension and template
+  // tables, and speed-dial blocks into a held speed-dial copy (all 20 blocks make one).
+  void takeWritten(const PhonebookChanges& written);
 
   // The copied entries; only while holds() the kind.
   const SpeedDialFields& speedDialEntry(int n) const;      // 0-9999
@@ -54,16 +68,7 @@ class PhonebookCopy {
 // Accommodation position of extension-directory slot 0-384.
 int extensionSlotPosition(int slot);
 
-// What differs between two copies, per upload unit. A table that either copy does not hold counts
-// as unchanged: without both sides there is nothing to compare.
-struct PhonebookChanges {
-  std::array<bool, kSpeedDialBlocks> speedDialBlocks{};
-  bool extensions = false;
-  bool templates = false;
-
-  bool any() const;
-  int speedDialBlockCount() const;
-};
+// What differs between the copies (see PhonebookChanges).
 PhonebookChanges phonebookChanges(const PhonebookCopy& before, const PhonebookCopy& after);
 
 // ---- the process-wide baseline ------------------------------------------------------------
