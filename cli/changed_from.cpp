@@ -53,6 +53,7 @@ bool WriteSelectionFlags::any() const {
 std::optional<std::string> changedFromProblem(const std::vector<std::string>& files,
                                               const std::vector<std::string>& olds,
                                               const PhonebookKindOf& kindOf) {
+  if (olds.empty()) return std::nullopt;
   bool oldOf[3] = {};
   for (const std::string& old : olds) {
     const auto kind = kindOf(old);

@@ -23,7 +23,8 @@
 using PhonebookKindOf = std::function<std::optional<ExchangeKind>(const std::string&)>;
 
 // What is wrong with the OLD files for a write of `files`, or nullopt: every OLD must be a
-// phonebook file, at most one OLD per kind, and every kind a FILE holds needs its OLD.
+// phonebook file, at most one OLD per kind, and every kind a FILE holds needs its OLD. Without
+// OLD files nothing is wrong.
 std::optional<std::string> changedFromProblem(const std::vector<std::string>& files,
                                               const std::vector<std::string>& olds,
                                               const PhonebookKindOf& kindOf);

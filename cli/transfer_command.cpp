@@ -255,6 +255,7 @@ int parseArguments(int argc, char** argv, TransferArgs& a) {
   }
   for (const std::string& file : a.files)
     if (!fileExists(file)) return usage(a, "no such file: " + file);
+  if (a.changedFrom.empty()) return -1;
   const PhonebookKindOf kindOf = [&a](const std::string& f) {
     return phonebookKindOf(f, a.csvKind);
   };
