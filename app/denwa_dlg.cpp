@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "data/process_state.h"
 #include "ui/message_box.h"
@@ -27,6 +28,9 @@ std::vector<ControlResource> denwaControls() {
   c.push_back({GroupBox, IDC_STATIC, "付加情報定型文"});
   c.push_back({CheckBox, kDenwaTemplates, "付加情報定型文を書込する"});
   c.push_back({Static, IDC_STATIC,
+               "＊：最後の［電話帳データの読込］またはファイルの読込から変更があるもの"});
+  c.push_back({Button, kDenwaChangedOnly, "変更分のみ"});
+  c.push_back({Static, IDC_STATIC,
                "【OK】ボタンをクリックすると主装置の電話帳データ・内線電話帳データが変更されます。ボタンをクリックする前にもう一度チェックした内容を確認してください。",
                {.multiline = true}});
   c.push_back({Static, IDC_STATIC,
@@ -42,7 +46,15 @@ int denwaBoxOf(int index) {
   return index == kDenwaBlockCount ? kDenwaExtensions : kDenwaTemplates;
 }
 
+// Whether writeSelection entry `index` names a part that differs from the baseline.
+bool changedAt(const PhonebookChanges& changes, int index) {
+  if (index < kDenwaBlockCount) return changes.speedDialBlocks[static_cast<std::size_t>(index)];
+  return index == kDenwaBlockCount ? changes.extensions : changes.templates;
+}
+
 }  // namespace
+
+static_assert(kDenwaBlockCount == kSpeedDialBlocks);
 
 const DialogResource kDenwaDlg{kDenwaDlgId, "電話帳データの書込確認", denwaControls()};
 
@@ -54,12 +66,30 @@ int denwaSelectionIndex(int id) {
 }
 
 bool CDenwaDlg::OnInitDialog() {
-  for (int i = 0; i < static_cast<int>(std::size(writeSelection)); ++i)
-    CheckDlgButton(denwaBoxOf(i), writeSelection[i] == 1);
+  m_changes = changedSinceBaseline();
+  for (int i = 0; i < static_cast<int>(std::size(writeSelection)); ++i) {
+    const int box = denwaBoxOf(i);
+    CheckDlgButton(box, writeSelection[i] == 1);
+    if (changedAt(m_changes, i))
+      SetDlgItemText(box, std::string(kDenwaDlg.findControl(box)->text) + kDenwaChangedMark);
+  }
+  EnableDlgItem(kDenwaChangedOnly, m_changes.any());
   return true;
 }
 
+void CDenwaDlg::tickChangedOnly() {
+  for (int i = 0; i < static_cast<int>(std::size(writeSelection)); ++i) {
+    const bool changed = changedAt(m_changes, i);
+    writeSelection[i] = changed ? 1 : 0;
+    CheckDlgButton(denwaBoxOf(i), changed);
+  }
+}
+
 void CDenwaDlg::OnCommand(int id) {
+  if (id == kDenwaChangedOnly) {
+    tickChangedOnly();
+    return;
+  }
   const int index = denwaSelectionIndex(id);
   if (index >= 0) writeSelection[index] = IsDlgButtonChecked(id) ? 1 : 0;
 }

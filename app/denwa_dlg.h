@@ -7,8 +7,14 @@
 // to the box's new state (1 ticked, 0 not). OK with nothing ticked is refused with a message box
 // and the dialog stays open; otherwise DoModal() returns IDOK. Cancel returns IDCANCEL, leaving
 // writeSelection as the user left it.
+//
+// The boxes of what differs from the write baseline (data/phonebook_baseline.h: the last read
+// or file load) carry the mark " ＊", and the button "変更分のみ" ticks exactly those and unticks
+// the rest. The button is greyed while nothing is known to differ: no read or load yet, or the
+// tables as they were read or loaded.
 #pragma once
 
+#include "data/phonebook_baseline.h"
 #include "ui/dialog.h"
 
 extern const DialogResource kDenwaDlg;
@@ -19,6 +25,9 @@ constexpr int kDenwaFirstBlock = 2566;
 constexpr int kDenwaBlockCount = 20;
 constexpr int kDenwaExtensions = 2590;
 constexpr int kDenwaTemplates = 2591;
+constexpr int kDenwaChangedOnly = 2592;
+// Appended to the text of a box whose table part differs from the write baseline.
+constexpr const char* kDenwaChangedMark = " ＊";
 
 // The writeSelection index check box `id` edits, or -1 when `id` is none of the 22 boxes.
 int denwaSelectionIndex(int id);
@@ -31,4 +40,9 @@ class CDenwaDlg : public CDialog {
   bool OnInitDialog() override;
   void OnOK() override;
   void OnCommand(int id) override;
+
+ private:
+  void tickChangedOnly();
+
+  PhonebookChanges m_changes;
 };

@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 #include <memory>
 
 #include "app/denwa_dlg.h"
 #include "app/ip_addr_inp_dlg.h"
 #include "app/phonebook_workflows.h"
 #include "data/process_state.h"
+#include "data/speed_dial.h"
 #include "data/restriction_table.h"
 #include "data/template_messages.h"
 #include "data/system_data.h"
@@ -114,6 +118,39 @@ TEST_F(MainDialogWorkflows, AUnitBelowFourReadsTheSevenColumnDialAndClearsTheTem
   getTemplateMessage(1, text);
   EXPECT_STREQ(text, "");
   EXPECT_EQ(ui_.messages().at(ui_.messages().size() - 2).caption, "電話帳データの読込の終了");
+}
+
+// After a read, one edited entry is what "変更分のみ" sends: its block alone. Once written it
+// is what the unit holds, so the next write selection has nothing to offer.
+TEST_F(MainDialogWorkflows, ChangedOnlyWritesTheEditedBlockAndThenNothingDiffers) {
+  EXPECT_EQ(press({kMainPhonebookRead}), WorkflowOutcome::Succeeded);
+  SpeedDialFields f{};
+  getSpeedDialEntry(4321, f);
+  f.lineGroup = static_cast<std::uint8_t>(f.lineGroup - '0');  // the getter gives a digit
+  std::memcpy(f.name, "EDITED", 7);
+  ASSERT_EQ(setSpeedDialEntry(4321, f), 1);
+  MainUnitTables expected = unit_->tables();
+  expected.speedDial[4321].name = "EDITED";
+
+  ui_.onDialogOnce(kDenwaDlgId, [](DialogDriver& d) {
+    d.check(kDenwaTemplates);
+    d.click(kDenwaChangedOnly);
+    d.click(IDOK);
+  });
+  EXPECT_EQ(press({kMainPhonebookWrite}), WorkflowOutcome::Succeeded);
+  settle();
+  EXPECT_TRUE(unit_->lastSession().succeeded) << unit_->lastSession().refusal;
+  EXPECT_EQ(unit_->lastSession().listedFiles,
+            (std::vector<std::string>{"sys-tanf4000.txt", "sys-tanf4000.txt"}));
+  EXPECT_EQ(unit_->tables(), expected);
+
+  bool offered = true;
+  ui_.onDialogOnce(kDenwaDlgId, [&offered](DialogDriver& d) {
+    offered = d.isEnabled(kDenwaChangedOnly) || d.text(kDenwaFirstBlock + 8).ends_with("＊");
+    d.click(IDCANCEL);
+  });
+  EXPECT_EQ(press({kMainPhonebookWrite}), WorkflowOutcome::Stopped);
+  EXPECT_FALSE(offered);
 }
 
 TEST_F(MainDialogWorkflows, ABusyUnitShowsTheCommunicationErrorAndGivesTheDialogBack) {

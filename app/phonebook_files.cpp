@@ -6,6 +6,7 @@
 #include "app/phonebook_workflows.h"
 #include "app/restriction_files.h"
 #include "base/platform.h"
+#include "data/phonebook_baseline.h"
 #include "data/phonebook_file_io.h"
 #include "data/process_state.h"
 #include "ui/cursor.h"
@@ -105,7 +106,11 @@ void loadPhonebookFile(CDialog* owner) {
   PhonebookFileOperation operation(owner);
   const OpResult result = loadPhonebookData(path, kind);
   operation.restore();
-  if (result.ok()) notePhonebookTableFilled(kind);
+  if (result.ok()) {
+    notePhonebookTableFilled(kind);
+    // The loaded file is taken for what the unit holds (typically what a read saved).
+    phonebookBaseline().take(kind);
+  }
   reportResult(owner, result);
 }
 

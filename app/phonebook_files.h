@@ -7,8 +7,9 @@
 // owner's file buttons and cancel button (and, for a menu, its 1294/1295/1077 buttons) and its
 // Close command and shows the wait cursor; all of that is restored on every path. The file work
 // itself is data/phonebook_file_io.h. A load sets tablesEdited once the file's data was read;
-// the caller takes the phonebook snapshot after a speed-dial or extension load. `owner` may be null
-// (zuctl convert). Runs on the user-interface thread.
+// the caller takes the phonebook snapshot after a speed-dial or extension load. A load that
+// succeeds makes the loaded table the write baseline of its kind (data/phonebook_baseline.h).
+// `owner` may be null (zuctl convert). Runs on the user-interface thread.
 #pragma once
 
 #include "data/table_kinds.h"

@@ -2,6 +2,7 @@
 
 #include "app/denwa_dlg.h"
 #include "data/exchange_files.h"
+#include "data/phonebook_baseline.h"
 #include "data/phonebook_snapshot.h"
 #include "data/process_state.h"
 #include "data/template_messages.h"
@@ -38,6 +39,11 @@ bool readDownloadedPhonebook(const std::string& dir) {
   else
     clearTemplateMessages();
   for (bool& filled : phonebookTableFilled) filled = true;
+  // What the unit holds now; after a file that could not be read whole nothing is known.
+  if (ok)
+    phonebookBaseline().takeAll();
+  else
+    phonebookBaseline().forgetAll();
   return ok;
 }
 
@@ -114,6 +120,15 @@ WorkflowOutcome runPhonebookWrite(WorkflowSite& site) {
   steps.successCaption = "電話帳データの書込の終了";
   steps.successText = "\n電話帳データの書込が正常に終了しました。\n";
   const WorkflowOutcome outcome = runConfirmedTransfer(site, steps);
+  if (outcome == WorkflowOutcome::Succeeded) {
+    // What was sent is what the unit holds now.
+    PhonebookChanges written;
+    for (int b = 0; b < kSpeedDialBlocks; ++b)
+      written.speedDialBlocks[static_cast<std::size_t>(b)] = writeSelection[b] == 1;
+    written.extensions = writeSelection[kExtensionsSelection] == 1;
+    written.templates = writeSelection[kTemplatesSelection] == 1;
+    phonebookBaseline().takeWritten(written);
+  }
   showMainDialogNormal(site);
   return outcome;
 }

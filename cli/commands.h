@@ -15,3 +15,5 @@ int runReadCommand(int argc, char** argv, std::vector<MessageBoxRecord>* shown);
 int runWriteCommand(int argc, char** argv);
 // zuctl read ... --sites FILE: every unit of the sites file read into a folder of its own.
 int runSitesCommand(int argc, char** argv);
+// zuctl diff A B: what differs between two phonebook files, entry by entry.
+int runDiffCommand(int argc, char** argv);

@@ -2,7 +2,7 @@
 //
 //   zuctl read phonebook|history|restrictions --out DIR CONNECTION
 //   zuctl write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates] [--force]
-//               [--kind phonebook|extensions|templates] CONNECTION
+//               [--kind phonebook|extensions|templates] [--changed-from OLD...] CONNECTION
 //   zuctl write restrictions FILE CONNECTION
 //   CONNECTION: --host H --password P [--port N] [--data-port N] [--no-pacing]
 //
@@ -15,6 +15,8 @@
 // load operations; after a read the tables are saved into DIR by the savers the menus use
 // (each file replaced atomically). Every message box is printed to standard error as for
 // zuctl convert, and every percent the progress window shows as a line "進捗 N%".
+//
+// --changed-from adds to the selection what FILE changes against OLD (cli/changed_from.h).
 //
 // Each run works in a work folder of its own (base/work_folder.h), removed at the end unless
 // the run failed, as the main dialog does.
@@ -49,6 +51,7 @@
 #include "base/ascii_text.h"
 #include "base/platform.h"
 #include "base/work_folder.h"
+#include "cli/changed_from.h"
 #include "cli/commands.h"
 #include "data/history_files.h"
 #include "data/phonebook_file_io.h"
@@ -70,6 +73,7 @@ constexpr const char* kReadUsage =
 constexpr const char* kWriteUsage =
     "usage: zuctl write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates]\n"
     "                   [--force] [--kind phonebook|extensions|templates]\n"
+    "                   [--changed-from OLD]...\n"
     "                   --host H --password P [--port N] [--data-port N] [--no-pacing]\n"
     "       zuctl write restrictions FILE --host H --password P [--port N] [--data-port N]\n"
     "                   [--no-pacing]\n";
@@ -91,6 +95,7 @@ struct TransferArgs {
   bool templates = false;
   bool force = false;
   std::optional<ExchangeKind> csvKind;
+  std::vector<std::string> changedFrom;
 };
 
 const char* commandName(const TransferArgs& a) { return a.read ? "zuctl read" : "zuctl write"; }
@@ -212,6 +217,9 @@ int parseArguments(int argc, char** argv, TransferArgs& a) {
         a.csvKind = ExchangeKind::Templates;
       else
         return usage(a, "unknown kind " + v);
+    } else if (arg == "--changed-from" && !a.read && a.target == Target::Phonebook) {
+      if (!value(v)) return usage(a, "--changed-from needs a file");
+      a.changedFrom.push_back(v);
     } else if (arg.starts_with("--")) {
       return usage(a, "unknown option " + arg);
     } else if (a.read) {
@@ -247,6 +255,14 @@ int parseArguments(int argc, char** argv, TransferArgs& a) {
     return usage(a, "not a phonebook file (.zud8 .zud3 .zud4 .zud9 .csv): " + file);
   }
   for (const std::string& file : a.files)
+    if (!fileExists(file)) return usage(a, "no such file: " + file);
+  if (a.changedFrom.empty()) return -1;
+  const PhonebookKindOf kindOf = [&a](const std::string& f) {
+    return phonebookKindOf(f, a.csvKind);
+  };
+  if (const auto problem = changedFromProblem(a.files, a.changedFrom, kindOf))
+    return usage(a, *problem);
+  for (const std::string& file : a.changedFrom)
     if (!fileExists(file)) return usage(a, "no such file: " + file);
   return -1;
 }
@@ -319,9 +335,9 @@ void scriptDialogs(TransferUi& ui, const TransferArgs& a, Refusals& refused) {
   ui.answer(phonebook_write_text::kUnreadCaption, a.force ? IDYES : IDNO);
 }
 
-// Loads the files of a write through the menus' load operations; false after an error message.
-bool loadFiles(TransferUi& ui, const TransferArgs& a) {
-  for (const std::string& file : a.files) {
+// Loads files of a write through the menus' load operations; false after an error message.
+bool loadFiles(TransferUi& ui, const TransferArgs& a, const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
     const std::size_t messages = ui.messages().size();
     const std::size_t faults = ui.faults().size();
     ui.answerFile(file);
@@ -380,12 +396,33 @@ WorkflowOutcome runWorkflow(const TransferArgs& a, WorkflowSite& site) {
   return a.target == Target::Phonebook ? runPhonebookWrite(site) : runRestrictionWrite(site);
 }
 
-int transfer(const TransferArgs& a, std::vector<MessageBoxRecord>* shown) {
+// Loads the files of a write (and with --changed-from selects what they change); a status >= 0
+// ends the command.
+int loadWriteFiles(TransferUi& ui, TransferArgs& a) {
+  auto load = [&](const std::vector<std::string>& files) { return loadFiles(ui, a, files); };
+  if (a.changedFrom.empty()) return load(a.files) ? -1 : 1;
+  WriteSelectionFlags selection{a.blocks, a.extensions, a.templates};
+  switch (loadAndSelectChanged(
+      a.files, a.changedFrom, [&a](const std::string& f) { return phonebookKindOf(f, a.csvKind); },
+      load, selection)) {
+    case ChangedFromOutcome::LoadFailed: return 1;
+    case ChangedFromOutcome::NothingChanged: return 0;
+    case ChangedFromOutcome::Selected: break;
+  }
+  a.blocks = selection.blocks;
+  a.extensions = selection.extensions;
+  a.templates = selection.templates;
+  return -1;
+}
+
+int transfer(TransferArgs& a, std::vector<MessageBoxRecord>* shown) {
   TransferUi ui(shown);
   ui.setEchoToStderr(true);
   Refusals refused;
   scriptDialogs(ui, a, refused);
-  if (!a.read && !loadFiles(ui, a)) return 1;
+  if (!a.read) {
+    if (const int status = loadWriteFiles(ui, a); status >= 0) return status;
+  }
   if (!a.pacing) linkTiming().pacingScale = 0;
 
   std::unique_ptr<CTCPFileTransfer>& link = theApp().m_pTransfer;

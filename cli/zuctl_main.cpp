@@ -34,15 +34,25 @@ const Command kCommands[] = {
      "      arguments or a bad sites file (nothing read)",
      runReadCommand},
     {"write",
-     "write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates] [--force] [--kind K] CONNECTION\n"
+     "write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates] [--force] [--kind K]\n"
+     "        [--changed-from OLD]... CONNECTION\n"
      "  write restrictions FILE CONNECTION   (CONNECTION as for read)\n"
      "      load the files as the menus do and write the chosen speed-dial blocks (0-19, 500 entries\n"
      "      each), the extension phonebook and the templates to the main unit; --force writes\n"
      "      extensions or templates that no loaded file filled; --kind names what a .csv holds.\n"
      "      --no-pacing leaves out the link's fixed waits (for the simulator); --data-port is the\n"
      "      first of the five ports the unit connects back to (default 9000). Progress goes to\n"
-     "      standard error as percent lines; exit 0 success, 1 error message, 2 bad arguments",
+     "      standard error as percent lines; exit 0 success, 1 error message, 2 bad arguments.\n"
+     "      --changed-from OLD (one file per kind, what the unit holds, e.g. the book.zud8,\n"
+     "      names.zud4 and templates.zud9 of the last read) sends only the blocks, the extension\n"
+     "      phonebook and the templates where FILE differs from OLD; nothing differs: nothing is sent",
      runWriteCommand},
+    {"diff",
+     "diff A B [--kind phonebook|extensions|templates]\n"
+     "      list entry by entry what differs between two phonebook files of a kind; A or B may be\n"
+     "      a folder a read saved into (book.zud8 or book.zud3, names.zud4, templates.zud9).\n"
+     "      Exit 0 equal, 1 different, 2 trouble (bad arguments, a file that does not load)",
+     runDiffCommand},
 };
 
 void printHelp(std::FILE* out) {

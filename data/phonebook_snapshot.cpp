@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "data/extension_directory.h"
+#include "data/phonebook_baseline.h"
 #include "data/process_state.h"
 #include "data/speed_dial.h"
 #include "data/system_data.h"
@@ -36,6 +37,7 @@ void resetPhonebookTables() {
   resetPrivateSpeedDialLists();
   fillTableStorage(&workLines, sizeof workLines, ' ');
   clearUserInfoFields();
+  phonebookBaseline().forgetAll();
 }
 
 void initPhonebookDefaults() {

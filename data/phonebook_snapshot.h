@@ -14,7 +14,8 @@ void restorePhonebook();
 void initPhonebookDefaults();
 // Zeroes the three images, the templates and the private lists (all slots -1, counts 0) with
 // their counter, blanks the work lines and the user-information fields. Called before
-// initPhonebookDefaults by the start-up initialisation. Parts of the images that nothing has
+// initPhonebookDefaults by the start-up initialisation. The write baseline
+// (data/phonebook_baseline.h) is emptied with them. Parts of the images that nothing has
 // touched since the last reset (at process start: all of them but the live speed-dial table)
 // cost next to nothing to clear and take no memory until they are used.
 void resetPhonebookTables();

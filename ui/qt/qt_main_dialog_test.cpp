@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,7 +24,10 @@
 #include "app/main_dlg.h"
 #include "app/menu_dlg.h"
 #include "app/progress_dlg.h"
+#include "data/extension_directory.h"
+#include "data/phonebook_baseline.h"
 #include "data/process_state.h"
+#include "data/speed_dial.h"
 #include "data/system_data.h"
 #include "link/link_test_support.h"
 #include "link/progress_messages.h"
@@ -216,17 +220,38 @@ TEST_F(QtMainDialog,
   EXPECT_TRUE(ui_.midTransferSaved);
 }
 
+// Entries of blocks 0 and 13 and an extension name edited since the tables were read: the write
+// selection marks them, and "変更分のみ" ticks them.
 TEST_F(QtMainDialog, APhonebookWriteAsksForTheBlocksAndItsCancelSendsNothing) {
+  phonebookBaseline().takeAll();
+  for (int n : {12, 6789}) {
+    SpeedDialFields f{};
+    std::memcpy(f.number, "0312345678", 10);
+    std::memcpy(f.name, "EDITED", 6);
+    f.use[0] = '1';
+    std::memcpy(f.speedDialGroup, "01", 2);
+    setSpeedDialEntry(n, f);
+  }
+  ExtensionFields e{};
+  getExtensionEntry(0, 101, e);
+  std::memcpy(e.name, "SOUMU", 5);
+  setExtensionEntry(0, 101, e);
   CMainDlg dialog(link_);
   dialog.SetUnitPort(unit_->port());
   const auto sessions = unit_->lastSession().number;
   std::vector<UserSteps::Step> steps = pressAndLogIn(kMainPhonebookWrite);
-  steps.push_back([] {
+  std::vector<int> ticked;
+  QString markedText;
+  steps.push_back([&ticked, &markedText] {
     QWidget* w = window(kDenwaDlgId);
     if (!w) return false;
-    for (int box : {kDenwaFirstBlock, kDenwaExtensions})
-      control<QAbstractButton>(kDenwaDlgId, box)->click();
+    control<QAbstractButton>(kDenwaDlgId, kDenwaTemplates)->click();
+    control<QAbstractButton>(kDenwaDlgId, kDenwaChangedOnly)->click();
     QCoreApplication::processEvents();
+    for (int box = kDenwaFirstBlock; box <= kDenwaTemplates; ++box)
+      if (auto* b = control<QAbstractButton>(kDenwaDlgId, box); b && b->isChecked())
+        ticked.push_back(box);
+    markedText = control<QAbstractButton>(kDenwaDlgId, kDenwaFirstBlock + 13)->text();
     saveScreenshot(w, "zu-write-selection");
     return click(kDenwaDlgId, IDCANCEL);
   });
@@ -237,6 +262,8 @@ TEST_F(QtMainDialog, APhonebookWriteAsksForTheBlocksAndItsCancelSendsNothing) {
   EXPECT_TRUE(user.done());
   EXPECT_EQ(dialog.LastOutcome(), WorkflowOutcome::Stopped);
   EXPECT_EQ(unit_->lastSession().number, sessions);
+  EXPECT_EQ(ticked, (std::vector<int>{kDenwaFirstBlock, kDenwaFirstBlock + 13, kDenwaExtensions}));
+  EXPECT_EQ(markedText, QString::fromUtf8("6500～6999 ＊"));
 }
 
 }  // namespace
