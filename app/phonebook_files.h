@@ -8,7 +8,9 @@
 // Close command and shows the wait cursor; all of that is restored on every path. The file work
 // itself is data/phonebook_file_io.h. A load sets tablesEdited once the file's data was read;
 // the caller takes the phonebook snapshot after a speed-dial or extension load. `owner` may be null
-// (zuctl convert). Runs on the user-interface thread.
+// (zuctl convert). A load keeps what it refused or changed in lastLoadReport()
+// (data/load_report.h); with an owner, a load with findings offers that report
+// (app/load_report_offer.h). Runs on the user-interface thread.
 #pragma once
 
 #include "data/table_kinds.h"

@@ -1,6 +1,6 @@
 // zuctl read / zuctl write: the main dialog's communication workflows without windows.
 //
-//   zuctl read phonebook|history|restrictions --out DIR CONNECTION
+//   zuctl read phonebook|history|restrictions --out DIR [--report FILE] CONNECTION
 //   zuctl write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates] [--force]
 //               [--kind phonebook|extensions|templates] CONNECTION
 //   zuctl write restrictions FILE CONNECTION
@@ -49,6 +49,7 @@
 #include "base/platform.h"
 #include "base/work_folder.h"
 #include "cli/commands.h"
+#include "cli/report_option.h"
 #include "data/history_files.h"
 #include "data/phonebook_file_io.h"
 #include "data/process_state.h"
@@ -65,7 +66,7 @@ constexpr std::size_t kPasswordLimit = 16;
 
 constexpr const char* kReadUsage =
     "usage: zuctl read phonebook|history|restrictions --out DIR --host H --password P\n"
-    "                  [--port N] [--data-port N] [--no-pacing]\n";
+    "                  [--port N] [--data-port N] [--no-pacing] [--report FILE]\n";
 constexpr const char* kWriteUsage =
     "usage: zuctl write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates]\n"
     "                   [--force] [--kind phonebook|extensions|templates]\n"
@@ -90,6 +91,7 @@ struct TransferArgs {
   bool templates = false;
   bool force = false;
   std::optional<ExchangeKind> csvKind;
+  std::optional<std::string> report;  // read: the load report's CSV
 };
 
 const char* commandName(const TransferArgs& a) { return a.read ? "zuctl read" : "zuctl write"; }
@@ -173,7 +175,9 @@ int parseArguments(int argc, char** argv, TransferArgs& a) {
       return true;
     };
     std::string v;
-    if (arg == "--help" || arg == "-h") {
+    if (a.read && takeReportOption(argc, argv, i, a.report, v)) {
+      if (!v.empty()) return usage(a, v);
+    } else if (arg == "--help" || arg == "-h") {
       std::fputs(a.read ? kReadUsage : kWriteUsage, stdout);
       return 0;
     } else if (arg == "--host") {
@@ -388,6 +392,8 @@ int transfer(const TransferArgs& a) {
   WorkflowSite site{*link, nullptr, 0, folder.path(), memoryMode, a.port, {}};
   const WorkflowOutcome outcome = runWorkflow(a, site);
   if (outcome == WorkflowOutcome::Failed) folder.keep();
+  // The summary of what the read refused or changed, and --report.
+  if (outcome == WorkflowOutcome::Succeeded && a.read && !finishLoadReport(a.report)) return 1;
   if (outcome == WorkflowOutcome::Succeeded) return !a.read || saveReadTables(a) ? 0 : 1;
   if (outcome == WorkflowOutcome::Failed) return 1;
   if (refused.hostEntries || refused.selection) {
