@@ -4,6 +4,7 @@
 
 #include "app/restriction_files.h"
 #include "data/load_report.h"
+#include "ui/dialog.h"
 #include "ui/message_box.h"
 
 void offerLoadReport(CDialog* owner, const LoadReport& report) {
