@@ -481,8 +481,10 @@ TEST_F(Menus, ALoadWithFindingsOffersItsReportAndSavesItAsCsvOnYes) {
     int answer;
   };
   const Case cases[] = {
-      {make<CMenuDlg>(), book, 2, IDYES},          {make<CHatsuMenuDlg>(), numbers, 1, IDYES},
-      {make<CNaisenMenuDlg>(), internal, 1, IDYES}, {make<CMenuDlg>(), book, 2, IDNO},
+      {make<CMenuDlg>(), book, 2, IDYES},
+      {make<CHatsuMenuDlg>(), numbers, 1, IDYES},
+      {make<CNaisenMenuDlg>(), internal, 1, IDYES},
+      {make<CMenuDlg>(), book, 2, IDNO},
   };
   for (const Case& c : cases) {
     startUp();

@@ -192,7 +192,8 @@ TEST_F(ConvertCommandTest, ALoadThatChangedRowsPrintsItsSummaryAndReportWritesTh
   run = zuctl({"convert", "out.zud8", "again.csv", "--report=clean.csv"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(cp932ToUtf8(readFile(dir.file("clean.csv"))), "ファイル,行,項番,項目,内容,ファイルの値\r\n");
+  EXPECT_EQ(cp932ToUtf8(readFile(dir.file("clean.csv"))),
+            "ファイル,行,項番,項目,内容,ファイルの値\r\n");
 
   // A report that cannot be written fails the run.
   std::filesystem::create_directory(dir.file("taken"));

@@ -325,7 +325,6 @@ bool takeHeader(RowCursor& rows, ExchangeKind kind, ExchangeReadSummary& summary
   return !summary.otherKindsHeader;
 }
 
-
 // ---- load report --------------------------------------------------------------------------
 //
 // What a row's way into the tables changed, told to a LoadReport. These only compare what the
@@ -334,9 +333,15 @@ bool takeHeader(RowCursor& rows, ExchangeKind kind, ExchangeReadSummary& summary
 
 using LFK = LoadFindingKind;
 
-// True when the row carries anything but blanks and commas.
+// True when the row carries anything but blanks and commas, and is not a column header (in a
+// downloaded template file an empty line comes before the column header, which the parser then
+// meets as a row).
 bool rowHoldsText(std::string_view row) {
-  return row.find_first_not_of(", \\t") != std::string_view::npos;
+  for (std::string_view header :
+       {kSpeedDial10Header, kSpeedDial7Header, kExtensionHeader, kTemplateHeader}) {
+    if (row.starts_with(header)) return false;
+  }
+  return row.find_first_not_of(", \t") != std::string_view::npos;
 }
 
 // True when a row's number, name or reading field (fields 1-3) is not empty.
@@ -372,7 +377,8 @@ bool allDigits(std::string_view s) {
 void reportNumber(LoadReport& r, int line, int entry, const char* column, std::string_view raw,
                   std::size_t width) {
   const RuleCount c = countByRules(raw, kDialRules);
-  if (c.changed) r.add(line, entry, column, LFK::NumberCharacters, "番号に使えない文字を除きました", raw);
+  if (c.changed)
+    r.add(line, entry, column, LFK::NumberCharacters, "番号に使えない文字を除きました", raw);
   if (c.taken > width) {
     r.add(line, entry, column, LFK::TextShortened,
           std::string(column) + "を" + std::to_string(width) + "文字までにしました", raw);
@@ -399,7 +405,8 @@ void reportReading(LoadReport& r, int line, int entry, std::string_view raw, std
   constexpr const char* kColumn = "ヨミガナ";
   const RuleCount c = countByRules(raw, kReadingRules);
   if (c.changed) {
-    r.add(line, entry, kColumn, LFK::ForbiddenCharacters, "使えない文字を空白にするか除きました", raw);
+    r.add(line, entry, kColumn, LFK::ForbiddenCharacters, "使えない文字を空白にするか除きました",
+          raw);
   }
   if (c.taken > width) {
     r.add(line, entry, kColumn, LFK::TextShortened,
@@ -420,7 +427,7 @@ struct SpeedDialRowSeen {
   const char* useBeforeNormalising;
   bool fromMainUnit;
   bool tenColumns;
-  bool lineGroupFromField;          // false: the line group is the row's last character
+  bool lineGroupFromField;  // false: the line group is the row's last character
 };
 
 void reportSpeedDialRow(LoadReport& r, const SpeedDialRowSeen& s) {
@@ -484,7 +491,8 @@ void reportSpeedDialRow(LoadReport& r, const SpeedDialRowSeen& s) {
   for (int t = 0; t < 2; ++t) {
     const std::string_view raw = fields[8 + t];
     if (!s.fromMainUnit && (raw.size() > 3 || !allDigits(raw))) {
-      r.add(line, n, templateColumns[t], LFK::OutOfRange, "定型文の番号が000～999の範囲外です", raw);
+      r.add(line, n, templateColumns[t], LFK::OutOfRange, "定型文の番号が000～999の範囲外です",
+            raw);
     } else if (parsedTemplates[t] != 0 && storedTemplates[t] == 0) {
       r.add(line, n, templateColumns[t], LFK::OutOfRange,
             "表示モードが3でないため定型文を登録しませんでした", raw);
@@ -509,8 +517,8 @@ void reportRowNotLoaded(LoadReport& r, int line, std::string_view row, SpeedDial
   }
 }
 
-void parseSpeedDialBody(std::string_view body, const ExchangeRead& read, ExchangeReadSummary& summary,
-                        int lineBase) {
+void parseSpeedDialBody(std::string_view body, const ExchangeRead& read,
+                        ExchangeReadSummary& summary, int lineBase) {
   RowCursor rows(body);
   std::string_view header;
   if (!takeHeader(rows, ExchangeKind::SpeedDial, summary, header)) return;
@@ -684,7 +692,8 @@ void parseTemplateBody(std::string_view body, ExchangeReadSummary& summary, Load
     if (startsWithDigit(row)) ++summary.keyedRows;
     if (taken >= kTemplateRowsMax) {
       if (report && rowHoldsText(row)) {
-        report->add(line, -1, "", LFK::RowSkipped, "1000行を超える行のため読み込みませんでした", row);
+        report->add(line, -1, "", LFK::RowSkipped, "1000行を超える行のため読み込みませんでした",
+                    row);
       }
       continue;
     }

@@ -220,10 +220,13 @@ class HistoryWatch {
                      title + "を" + std::to_string(c.width) + "バイトまでにしました", text);
       }
       if (c.number == HistoryColumn::Other || text.empty()) continue;
-      if (!isNumberText(text, c.number == HistoryColumn::CallerType && !(text[0] >= '0' && text[0] <= '9'))) {
-        m_report.add(lineNumber, record, title, LFK::OutOfRange, "数字でないため 0 にしました", text);
+      if (!isNumberText(
+              text, c.number == HistoryColumn::CallerType && !(text[0] >= '0' && text[0] <= '9'))) {
+        m_report.add(lineNumber, record, title, LFK::OutOfRange, "数字でないため 0 にしました",
+                     text);
       } else if (c.number != HistoryColumn::Decimal &&
-                 (c.number == HistoryColumn::CallerType ? callerTypeValue(text) : decimalValue(text)) > 15) {
+                 (c.number == HistoryColumn::CallerType ? callerTypeValue(text)
+                                                        : decimalValue(text)) > 15) {
         m_report.add(lineNumber, record, title, LFK::OutOfRange, "0～15の範囲外です", text);
       }
     }
@@ -255,7 +258,8 @@ void storeLine(std::string_view line, HistoryKind kind) {
   }
 }
 
-void storeWatchedLine(std::string_view line, HistoryKind kind, HistoryWatch* watch, int lineNumber) {
+void storeWatchedLine(std::string_view line, HistoryKind kind, HistoryWatch* watch,
+                      int lineNumber) {
   if (watch) watch->line(line, lineNumber);
   storeLine(line, kind);
 }

@@ -296,6 +296,13 @@ TEST_F(LoadReportTest, ExtensionAndTemplateRowsAreReportedByColumn) {
                                                    {6, 161, "収容位置", LFK::RowSkipped},
                                                    {7, 104, "", LFK::RowSkipped}}));
 
+  // As the link writes a downloaded template file: an empty line before the column header.
+  LoadReport downloaded;
+  readExchangeText({ExchangeKind::Templates, SpeedDialForm::TenColumns, RowSource::MainUnit,
+                    &downloaded},
+                   userInfoLine() + "\r\n" + std::string(kTemplateHeader) + "\r\n001,A,\r\n");
+  EXPECT_TRUE(downloaded.empty());
+
   std::string templates = std::string(kTemplateHeader) + "\r\n";
   templates += "001,A<B\r\n";                         // line 2: forbidden character
   templates += "02,short key\r\n";                    // line 3: item of two digits

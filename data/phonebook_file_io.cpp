@@ -63,7 +63,8 @@ OpResult loadCsvFile(const std::string& path, const ExchangeRead& read) {
 int rowLineOffset(std::string_view userText, int elementLine) {
   const bool userInfo = !userText.empty() && userText.front() == '2';
   std::string_view beforeHeader = userText;
-  if (userInfo) beforeHeader.remove_prefix(std::min(static_cast<std::size_t>(kUserInfoBytes), userText.size()));
+  if (userInfo)
+    beforeHeader.remove_prefix(std::min(static_cast<std::size_t>(kUserInfoBytes), userText.size()));
   int lineEnds = 0;
   for (std::size_t at = beforeHeader.find("\r\n"); at != std::string_view::npos;
        at = beforeHeader.find("\r\n", at + 2))

@@ -102,8 +102,8 @@ void storeWatched(int k, const RestrictionEntry& e, RestrictionStoreMode mode,
     report.add(line, k, kNumberColumn, LFK::NumberCharacters,
                "数字でない文字があるため登録しませんでした", number);
   } else if (!number.empty() && isEmptyEntry(k)) {
-    report.add(line, k, kNumberColumn, LFK::Duplicate,
-               "同じ番号の項番があるため消去しました", number);
+    report.add(line, k, kNumberColumn, LFK::Duplicate, "同じ番号の項番があるため消去しました",
+               number);
   }
   watch->lineOfEntry[k] = line;
 }
