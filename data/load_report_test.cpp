@@ -11,7 +11,9 @@
 #include <tuple>
 #include <vector>
 
+#include "data/call_history.h"
 #include "data/exchange_files.h"
+#include "data/history_files.h"
 #include "data/phonebook_file_io.h"
 #include "data/phonebook_tables_test_support.h"
 #include "data/restriction_files.h"
@@ -315,6 +317,32 @@ TEST_F(LoadReportTest, ExtensionAndTemplateRowsAreReportedByColumn) {
             (std::set<Finding>{{2, 1, "付加情報定型文", LFK::ForbiddenCharacters},
                                {3, -1, "", LFK::RowSkipped},
                                {4, 3, "付加情報定型文", LFK::TextShortened}}));
+}
+
+TEST_F(LoadReportTest, HistoryLinesAreReportedByColumnAndASavedHistoryLoadsWithoutFindings) {
+  std::string csv = internalHistoryCsvTitle() + "\n";
+  csv += "1,2024/01/05,10:00:00,10:00:10,101,ABCDEFGHIJKL,1,102,1,,103,2,10:05:00,00:04:50,03,12\n";
+  csv += "2,2024/01/05,11:00:00,11:00:10,101,N,20,102,x,,103,,11:05:00,00:04:50,03,12\n";
+  csv += "9999,2024/01/06\n";
+  csv += "3,2024/01/07\n";
+  csv += "3,2024/01/08\n";
+  const std::string path = dir_.path() + "/internal.csv";
+  writeFile(path, csv);
+  LoadReport report;
+  ASSERT_EQ(loadHistoryCsvFile(path, HistoryKind::Internal, &report), 0);
+  EXPECT_EQ(findingsOf(report),
+            (std::set<Finding>{{2, 1, "発信者名称", LFK::TextShortened},
+                               {3, 2, "発信者種別", LFK::OutOfRange},
+                               {3, 2, "応答種別", LFK::OutOfRange},
+                               {4, -1, "", LFK::RowSkipped},
+                               {5, 3, "項番", LFK::Duplicate}}));
+  EXPECT_EQ(std::string(internalHistory[2].date), "2024/01/08");
+
+  const std::string saved = dir_.path() + "/saved.csv";
+  ASSERT_EQ(saveHistoryCsvFile(saved, HistoryKind::Internal), 0);
+  LoadReport again;
+  ASSERT_EQ(loadHistoryCsvFile(saved, HistoryKind::Internal, &again), 0);
+  for (const LoadFinding& f : again.findings()) ADD_FAILURE() << f.row << " " << f.field;
 }
 
 TEST_F(LoadReportTest, SummaryCountsRowsAndKindsAndTheCsvQuotesWhatNeedsIt) {
