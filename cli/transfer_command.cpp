@@ -392,9 +392,12 @@ int transfer(const TransferArgs& a) {
   WorkflowSite site{*link, nullptr, 0, folder.path(), memoryMode, a.port, {}};
   const WorkflowOutcome outcome = runWorkflow(a, site);
   if (outcome == WorkflowOutcome::Failed) folder.keep();
-  // The summary of what the read refused or changed, and --report.
-  if (outcome == WorkflowOutcome::Succeeded && a.read && !finishLoadReport(a.report)) return 1;
-  if (outcome == WorkflowOutcome::Succeeded) return !a.read || saveReadTables(a) ? 0 : 1;
+  if (outcome == WorkflowOutcome::Succeeded) {
+    const bool saved = !a.read || saveReadTables(a);
+    // The summary of what the read refused or changed, and --report, after the tables are kept.
+    const bool reported = !a.read || finishLoadReport(a.report);
+    return saved && reported ? 0 : 1;
+  }
   if (outcome == WorkflowOutcome::Failed) return 1;
   if (refused.hostEntries || refused.selection) {
     std::fprintf(stderr, "%s: nothing was sent\n", commandName(a));
