@@ -89,12 +89,12 @@ void storeWatched(int k, const RestrictionEntry& e, RestrictionStoreMode mode,
   }
   storeRestrictionEntry(k, e, mode);
   const bool groupStart = !fileLoad && k % kRestrictionGroupSize == 0;
-  const std::string label = "項番 " + std::to_string(k) + " と同じ番号のため消去しました";
   for (int j : holders) {
     if (j == k || !isEmptyEntry(j)) continue;
     if (groupStart && j >= k && j < k + kRestrictionGroupSize) continue;
     const int at = watch->lineOfEntry[j] != 0 ? watch->lineOfEntry[j] : line;
-    report.add(at, j, kNumberColumn, LFK::Duplicate, label, number);
+    report.add(at, j, kNumberColumn, LFK::Duplicate,
+               "項番 " + std::to_string(k) + " と同じ番号のため消去しました", number);
   }
   const bool rejected = restrictionInput[k].number[0] != '\0' && isEmptyEntry(k) &&
                         number.find_first_not_of("0123456789") != std::string_view::npos;
