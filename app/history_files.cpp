@@ -1,7 +1,9 @@
 #include "app/history_files.h"
 
+#include "app/load_report_offer.h"
 #include "app/restriction_files.h"
 #include "data/history_files.h"
+#include "data/load_report.h"
 #include "data/process_state.h"
 
 namespace {
@@ -25,12 +27,18 @@ void loadHistoryFile(CDialog* menu) {
   std::string path = chooseFileToLoad(menu, kHistoryExt, kHistoryFilter);
   if (path.empty()) return;
   historyPath() = path;
+  LoadReport& report = lastLoadReport();
+  report.clear();
   int result;
   {
     MenuFileOperation operation(menu, kLoadButton);
-    result = loadHistoryCsvFile(path, historyKind);
+    result = loadHistoryCsvFile(path, historyKind, &report);
   }
-  if (result != 0) showMenuFileError(menu, kNoFile, kErrorCaption);
+  if (result != 0) {
+    showMenuFileError(menu, kNoFile, kErrorCaption);
+    return;
+  }
+  if (menu) offerLoadReport(menu, report);
 }
 
 void saveHistoryFile(CDialog* menu) {

@@ -2,6 +2,7 @@
 
 #include "data/exchange_format.h"
 #include "data/history_files.h"
+#include "data/load_report.h"
 
 namespace {
 
@@ -9,8 +10,10 @@ bool readDownloadedHistories(const std::string& dir) {
   const std::string internal = dir + "naityaklog.txt";
   const std::string external = dir + "gaityaklog.txt";
   if (!receivedFileReadable(internal) || !receivedFileReadable(external)) return false;
-  const int internalResult = parseDownloadedHistoryFile(internal, HistoryKind::Internal);
-  const int externalResult = parseDownloadedHistoryFile(external, HistoryKind::External);
+  LoadReport& report = lastLoadReport();
+  report.clear();
+  const int internalResult = parseDownloadedHistoryFile(internal, HistoryKind::Internal, &report);
+  const int externalResult = parseDownloadedHistoryFile(external, HistoryKind::External, &report);
   return internalResult != kExchangeCannotOpen && externalResult != kExchangeCannotOpen;
 }
 

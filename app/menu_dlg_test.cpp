@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,8 @@
 #include "app/main_dlg.h"
 #include "app/naisen_menu_dlg.h"
 #include "data/call_history.h"
+#include "data/exchange_format.h"
+#include "data/history_files.h"
 #include "data/phonebook_tables_test_support.h"
 #include "data/restriction_table.h"
 #include "ui/scripted/scripted_ui.h"
@@ -456,6 +459,65 @@ TEST_F(Menus, AMenuThatGoesWithoutItsCloseStillStopsItsServerUnderTheLock) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
   worker.join();
   EXPECT_FALSE(answers(port));
+}
+
+TEST_F(Menus, ALoadWithFindingsOffersItsReportAndSavesItAsCsvOnYes) {
+  const std::string book = dir_.file("book.csv");
+  writeFile(book, std::string(kSpeedDial10Header) + "\r\n" +
+                      "0000,0311112222,AB\"CD,,1,01,0,0,000,000\r\n"
+                      "0001,0311112222,N,,1,45,0,0,000,000\r\n");
+  const std::string numbers = dir_.file("numbers.csv");
+  writeFile(numbers, "0001,03-1111,\r\n0002,0120,\r\n");
+  const std::string internal = dir_.file("internal.csv");
+  writeFile(internal, internalHistoryCsvTitle() + "\n1,2024/01/01\n9999,2024/01/02\n");
+  ui_.onDialog(kFileSelectDlgId, [](DialogDriver& d) {
+    d.click(kFileSelectSpeedDial);
+    d.click(IDCANCEL);
+  });
+  struct Case {
+    MenuFactory menu;
+    std::string file;
+    int rows;
+    int answer;
+  };
+  const Case cases[] = {
+      {make<CMenuDlg>(), book, 2, IDYES},
+      {make<CHatsuMenuDlg>(), numbers, 1, IDYES},
+      {make<CNaisenMenuDlg>(), internal, 1, IDYES},
+      {make<CMenuDlg>(), book, 2, IDNO},
+  };
+  for (const Case& c : cases) {
+    startUp();
+    historyKind = HistoryKind::Internal;
+    const std::string report = dir_.file("report.csv");
+    std::remove(report.c_str());
+    const std::size_t dialogsBefore = ui_.fileDialogs().size();
+    std::unique_ptr<CEditorMenuDlg> menu = c.menu();
+    ui_.onDialogOnce(menu->DialogId(), [&](DialogDriver& d) {
+      ui_.answerFile(c.file);
+      ui_.answer("読込報告", c.answer);
+      if (c.answer == IDYES) ui_.answerFile(report);
+      d.click(kMenuLoadButton);
+      d.click(IDCANCEL);
+    });
+    menu->DoModal();
+    const std::string what = c.file + "/" + std::to_string(c.answer);
+    const MessageBoxRecord asked = ui_.lastMessage();
+    EXPECT_EQ(asked.caption, "読込報告") << what;
+    EXPECT_EQ(asked.text, "\n読み込んだファイルの " + std::to_string(c.rows) +
+                              " 行を変更または除外しました。\n一覧をCSVファイルに保存しますか？\n")
+        << what;
+    EXPECT_NE(asked.owner, nullptr) << what;
+    if (c.answer == IDYES) {
+      const std::string csv = cp932ToUtf8(readFile(report));
+      EXPECT_TRUE(csv.starts_with("ファイル,行,項番,項目,内容,ファイルの値\r\n")) << what;
+      EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), c.rows + 1) << what << csv;
+      EXPECT_EQ(ui_.fileDialogs().back().request.title, "ファイルの保存") << what;
+    } else {
+      EXPECT_FALSE(fileExists(report)) << what;
+      EXPECT_EQ(ui_.fileDialogs().size(), dialogsBefore + 1) << what;
+    }
+  }
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "app/load_report_offer.h"
 #include "app/phonebook_workflows.h"
 #include "app/restriction_files.h"
 #include "base/platform.h"
 #include "data/phonebook_baseline.h"
+#include "data/load_report.h"
 #include "data/phonebook_file_io.h"
 #include "data/process_state.h"
 #include "ui/cursor.h"
@@ -103,8 +105,10 @@ void loadPhonebookFile(CDialog* owner) {
     showMenuFileError(owner, kCannotOpen, kCannotOpenCaption);
     return;
   }
+  LoadReport& report = lastLoadReport();
+  report.clear();
   PhonebookFileOperation operation(owner);
-  const OpResult result = loadPhonebookData(path, kind);
+  const OpResult result = loadPhonebookData(path, kind, &report);
   operation.restore();
   if (result.ok()) {
     notePhonebookTableFilled(kind);
@@ -112,6 +116,7 @@ void loadPhonebookFile(CDialog* owner) {
     phonebookBaseline().take(kind);
   }
   reportResult(owner, result);
+  if (owner) offerLoadReport(owner, report);
 }
 
 void savePhonebookFile(CDialog* owner) {

@@ -9,7 +9,9 @@
 // itself is data/phonebook_file_io.h. A load sets tablesEdited once the file's data was read;
 // the caller takes the phonebook snapshot after a speed-dial or extension load. A load that
 // succeeds makes the loaded table the write baseline of its kind (data/phonebook_baseline.h).
-// `owner` may be null (zuctl convert). Runs on the user-interface thread.
+// A load keeps what it refused or changed in lastLoadReport() (data/load_report.h); with an
+// owner, a load with findings offers that report (app/load_report_offer.h). `owner` may be null
+// (zuctl convert). Runs on the user-interface thread.
 #pragma once
 
 #include "data/table_kinds.h"

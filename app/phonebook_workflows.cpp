@@ -3,6 +3,7 @@
 #include "app/denwa_dlg.h"
 #include "data/exchange_files.h"
 #include "data/phonebook_baseline.h"
+#include "data/load_report.h"
 #include "data/phonebook_snapshot.h"
 #include "data/process_state.h"
 #include "data/template_messages.h"
@@ -17,8 +18,11 @@ constexpr const char* kTemplatesToSend = "usertkbntmp.txt";
 constexpr int kExtensionsSelection = 20;
 constexpr int kTemplatesSelection = 21;
 
+// What the read refused or changed goes to lastLoadReport(), file by file.
 bool readUnitFile(const std::string& path, ExchangeKind kind, SpeedDialForm form) {
-  return readExchangeFile(path, {kind, form, RowSource::MainUnit}).ok();
+  LoadReport& report = lastLoadReport();
+  report.beginFile(path);
+  return readExchangeFile(path, {kind, form, RowSource::MainUnit, &report}).ok();
 }
 
 // Every file is checked before the first is read, so a missing one leaves every table as it was.
@@ -30,6 +34,7 @@ bool readDownloadedPhonebook(const std::string& dir) {
   if (!receivedFileReadable(speedDial) || !receivedFileReadable(extensions) ||
       (tenColumns && !receivedFileReadable(templates)))
     return false;
+  lastLoadReport().clear();
   const SpeedDialForm form = speedDialFormOf(sysTanfMode);
   bool ok = readUnitFile(speedDial, ExchangeKind::SpeedDial, form);
   ok = readUnitFile(extensions, ExchangeKind::Extensions, form) && ok;

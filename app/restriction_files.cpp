@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "app/load_report_offer.h"
 #include "base/platform.h"
+#include "data/load_report.h"
 #include "data/process_state.h"
 #include "data/restriction_files.h"
 #include "ui/cursor.h"
@@ -106,8 +108,10 @@ void loadRestrictionFile(CDialog* menu) {
   std::string path = chooseFileToLoad(menu, kRestrictionExt, kRestrictionFilter);
   if (path.empty()) return;
   restrictionPath() = path;
+  LoadReport& report = lastLoadReport();
+  report.clear();
   MenuFileOperation operation(menu, kLoadButton);
-  const int result = loadRestrictionLocalFile(path);
+  const int result = loadRestrictionLocalFile(path, &report);
   // A file that cannot be opened and a tagged file with a wrong head are reported while the
   // controls are still disabled; a parse failure is reported once they are back.
   if (result == 30 || result == kRestrictionHeadError) {
@@ -120,6 +124,7 @@ void loadRestrictionFile(CDialog* menu) {
     return;
   }
   tablesEdited = 1;
+  if (menu) offerLoadReport(menu, report);
 }
 
 void saveRestrictionFile(CDialog* menu) {

@@ -15,7 +15,9 @@
 
 class CDialog;
 
-// Load button of the restriction-number menu: a ".zud7" or ".csv" file merged into the list.
+// Load button of the restriction-number menu: a ".zud7" or ".csv" file merged into the list. What
+// it refused or changed is kept in lastLoadReport() and, with a menu, offered after the load
+// (app/load_report_offer.h).
 void loadRestrictionFile(CDialog* menu);
 // Save button of the restriction-number menu: the normalised list into a ".zud7" or ".csv" file.
 void saveRestrictionFile(CDialog* menu);

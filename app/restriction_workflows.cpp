@@ -1,6 +1,7 @@
 #include "app/restriction_workflows.h"
 
 #include "data/exchange_format.h"
+#include "data/load_report.h"
 #include "data/restriction_files.h"
 
 namespace {
@@ -8,7 +9,9 @@ namespace {
 bool readDownloadedRestrictions(const std::string& dir) {
   const std::string path = dir + "hkiseino.txt";
   if (!receivedFileReadable(path)) return false;
-  return parseDownloadedRestrictionFile(path) != kExchangeCannotOpen;
+  LoadReport& report = lastLoadReport();
+  report.clear();
+  return parseDownloadedRestrictionFile(path, &report) != kExchangeCannotOpen;
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // zuctl convert: one data file into another form.
 //
 //   zuctl convert IN OUT [--kind phonebook|extensions|templates|restrictions|
-//                                internal-history|external-history]
+//                                internal-history|external-history] [--report FILE]
 //
 // Starts up as the program does, loads IN exactly as the menu's load button does and saves OUT
 // exactly as the menu's save button does: the same operations run, with the file dialogs
 // answered by IN and OUT and every message box printed to standard error (answered OK / Yes).
 // The kind follows from the extensions (.zud8 .zud3 speed dial, .zud4 extensions, .zud9
 // templates, .zud7 restrictions); a .csv on both sides, or any other extension, needs --kind.
+// After the load, a line "読込報告: N 行 (...)" on standard error tells how many rows of IN the
+// load refused or changed, and --report FILE writes their list as CSV (cli/report_option.h).
 // Exit status: 0 done; 1 the load or the save reported an error (OUT is then not written, or
 // left as it was); 2 usage.
 #include <cstdio>
@@ -23,6 +25,7 @@
 #include "base/ascii_text.h"
 #include "base/platform.h"
 #include "cli/commands.h"
+#include "cli/report_option.h"
 #include "data/process_state.h"
 #include "ui/scripted/scripted_ui.h"
 
@@ -44,7 +47,7 @@ constexpr KindName kKindNames[] = {{"phonebook", ConvertKind::Phonebook},
 
 constexpr const char* kUsage =
     "usage: zuctl convert IN OUT [--kind phonebook|extensions|templates|restrictions|"
-    "internal-history|external-history]\n";
+    "internal-history|external-history] [--report FILE]\n";
 
 int usage(const char* problem, const std::string& detail = "") {
   std::fprintf(stderr, "zuctl convert: %s%s\n%s", problem, detail.c_str(), kUsage);
@@ -136,12 +139,14 @@ void save(ConvertKind kind) {
 }
 
 // Loads `in` and saves `out` through the menus' operations. Returns the exit status.
-int convert(const std::string& in, const std::string& out, ConvertKind kind) {
+int convert(const std::string& in, const std::string& out, ConvertKind kind,
+            const std::optional<std::string>& report) {
   ScriptedUi ui;
   ui.setEchoToStderr(true);
   ui.answerFile(in);
   load(kind);
-  if (anyError(ui)) return 1;
+  const bool reported = finishLoadReport(report);
+  if (anyError(ui) || !reported) return 1;
   ui.answerFile(out);
   save(kind);
   return anyError(ui) ? 1 : 0;
@@ -152,8 +157,14 @@ int convert(const std::string& in, const std::string& out, ConvertKind kind) {
 int runConvertCommand(int argc, char** argv) {
   std::vector<std::string> files;
   std::optional<ConvertKind> kind;
+  std::optional<std::string> report;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    std::string problem;
+    if (takeReportOption(argc, argv, i, report, problem)) {
+      if (!problem.empty()) return usage(problem.c_str());
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -189,7 +200,7 @@ int runConvertCommand(int argc, char** argv) {
 
   int status = 1;
   CBellwickApp& app = theApp();
-  app.m_runMainDialog = [&] { status = convert(files[0], files[1], *kind); };
+  app.m_runMainDialog = [&] { status = convert(files[0], files[1], *kind, report); };
   app.InitInstance();
   app.m_runMainDialog = nullptr;
   app.ExitInstance();

@@ -172,4 +172,35 @@ TEST_F(ConvertCommandTest, SaveErrorExitsWith1) {
   EXPECT_NE(run.err.find("ファイルデータ保存エラー発生"), std::string::npos) << run.err;
 }
 
+TEST_F(ConvertCommandTest, ALoadThatChangedRowsPrintsItsSummaryAndReportWritesTheList) {
+  writeFile(dir.file("in.csv"), std::string(kSpeedDial10Header) + "\r\n" +
+                                    "0000,03(1111)2222,AB\"CD,,1,01,0,0,000,000\r\n"
+                                    "0001,0311112222,N,,1,45,0,0,000,000\r\n"
+                                    "abc\r\n");
+  ProcessRun run = zuctl({"convert", "in.csv", "out.zud8", "--report", "report.csv"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "読込報告: 3 行 (禁止文字 1, 番号 1, 範囲外 1, 不正な行 1)\n");
+  EXPECT_EQ(cp932ToUtf8(readFile(dir.file("report.csv"))),
+            "ファイル,行,項番,項目,内容,ファイルの値\r\n"
+            "in.csv,2,0,電話番号,番号に使えない文字を除きました,03(1111)2222\r\n"
+            "in.csv,2,0,名前,使えない文字を空白にしました,\"AB\"\"CD\"\r\n"
+            "in.csv,3,1,短縮G,短縮Gが1～30の範囲外のため 01 にしました,45\r\n"
+            "in.csv,4,,,短縮番号がないため読み込みませんでした,abc\r\n");
+  EXPECT_TRUE(fileExists(dir.file("out.zud8")));
+
+  // A clean file prints nothing; --report then writes the header alone.
+  run = zuctl({"convert", "out.zud8", "again.csv", "--report=clean.csv"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(cp932ToUtf8(readFile(dir.file("clean.csv"))),
+            "ファイル,行,項番,項目,内容,ファイルの値\r\n");
+
+  // A report that cannot be written fails the run.
+  std::filesystem::create_directory(dir.file("taken"));
+  run = zuctl({"convert", "in.csv", "out2.zud8", "--report", "taken"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("読込報告を書き込めません"), std::string::npos) << run.err;
+  EXPECT_EQ(zuctl({"convert", "in.csv", "out3.zud8", "--report"}).status, 2);
+}
+
 }  // namespace

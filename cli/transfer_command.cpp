@@ -1,6 +1,6 @@
 // zuctl read / zuctl write: the main dialog's communication workflows without windows.
 //
-//   zuctl read phonebook|history|restrictions --out DIR CONNECTION
+//   zuctl read phonebook|history|restrictions --out DIR [--report FILE] CONNECTION
 //   zuctl write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates] [--force]
 //               [--kind phonebook|extensions|templates] [--changed-from OLD...] CONNECTION
 //   zuctl write restrictions FILE CONNECTION
@@ -53,6 +53,7 @@
 #include "base/work_folder.h"
 #include "cli/changed_from.h"
 #include "cli/commands.h"
+#include "cli/report_option.h"
 #include "data/history_files.h"
 #include "data/phonebook_file_io.h"
 #include "data/process_state.h"
@@ -69,7 +70,7 @@ constexpr std::size_t kPasswordLimit = 16;
 
 constexpr const char* kReadUsage =
     "usage: zuctl read phonebook|history|restrictions --out DIR --host H --password P\n"
-    "                  [--port N] [--data-port N] [--no-pacing]\n";
+    "                  [--port N] [--data-port N] [--no-pacing] [--report FILE]\n";
 constexpr const char* kWriteUsage =
     "usage: zuctl write phonebook FILE... [--blocks LIST|all] [--extensions] [--templates]\n"
     "                   [--force] [--kind phonebook|extensions|templates]\n"
@@ -96,6 +97,7 @@ struct TransferArgs {
   bool force = false;
   std::optional<ExchangeKind> csvKind;
   std::vector<std::string> changedFrom;
+  std::optional<std::string> report;  // read: the load report's CSV
 };
 
 const char* commandName(const TransferArgs& a) { return a.read ? "zuctl read" : "zuctl write"; }
@@ -179,7 +181,9 @@ int parseArguments(int argc, char** argv, TransferArgs& a) {
       return true;
     };
     std::string v;
-    if (arg == "--help" || arg == "-h") {
+    if (a.read && takeReportOption(argc, argv, i, a.report, v)) {
+      if (!v.empty()) return usage(a, v);
+    } else if (arg == "--help" || arg == "-h") {
       std::fputs(a.read ? kReadUsage : kWriteUsage, stdout);
       return 0;
     } else if (arg == "--host") {
@@ -432,7 +436,12 @@ int transfer(TransferArgs& a, std::vector<MessageBoxRecord>* shown) {
   WorkflowSite site{*link, nullptr, 0, folder.path(), memoryMode, a.port, {}};
   const WorkflowOutcome outcome = runWorkflow(a, site);
   if (outcome == WorkflowOutcome::Failed) folder.keep();
-  if (outcome == WorkflowOutcome::Succeeded) return !a.read || saveReadTables(a) ? 0 : 1;
+  if (outcome == WorkflowOutcome::Succeeded) {
+    const bool saved = !a.read || saveReadTables(a);
+    // The summary of what the read refused or changed, and --report, after the tables are kept.
+    const bool reported = !a.read || finishLoadReport(a.report);
+    return saved && reported ? 0 : 1;
+  }
   if (outcome == WorkflowOutcome::Failed) return 1;
   if (refused.hostEntries || refused.selection) {
     std::fprintf(stderr, "%s: nothing was sent\n", commandName(a));

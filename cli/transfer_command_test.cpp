@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/cp932.h"
 #include "base/files_test_support.h"
 #include "base/socket_test_support.h"
 #include "data/phonebook_file_io.h"
@@ -131,9 +132,12 @@ class TransferCommandTest : public ::testing::Test {
 TEST_F(TransferCommandTest, PhonebookAndRestrictionsReadThenWrittenBackLeaveTheUnitAsItWas) {
   const MainUnitTables before = unit_->tables();
   const std::string out = dir.file("saved/deeper");
-  ProcessRun run = zuctl({"read", "phonebook", "--out", out});
+  ProcessRun run = zuctl({"read", "phonebook", "--out", out, "--report", dir.file("report.csv")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("進捗 100%"), std::string::npos) << run.err;
+  // The unit's own tables pass every rule of the load: no summary line, a report of no rows.
+  EXPECT_EQ(run.err.find("読込報告"), std::string::npos) << run.err;
+  EXPECT_EQ(readFile(dir.file("report.csv")), utf8ToCp932("ファイル,行,項番,項目,内容,ファイルの値\r\n"));
   EXPECT_NE(run.err.find("電話帳データの読込が正常に終了しました。"), std::string::npos);
   EXPECT_EQ(folderFiles(out).size(), 3u);
   EXPECT_TRUE(workFolders().empty()) << "a successful run removes its work folder";

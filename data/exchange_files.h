@@ -21,6 +21,8 @@
 #include "base/op_result.h"
 #include "data/exchange_format.h"
 
+class LoadReport;
+
 // Writes the exchange file of `kind` at `path` from the tables: the user-information line, the
 // column header and the rows; a speed-dial file in `form`. When the file cannot be created the
 // directory is created and the write tried once more. Fails with code 30 (kExchangeCannotOpen)
@@ -42,10 +44,14 @@ struct ExchangeReadSummary {
 };
 
 // How an exchange file is read: its kind and, for the speed dial, its form and its source.
+// `report`, when given, receives a finding for every row the read refuses or changes
+// (data/load_report.h), numbered by the line of the file (the column header is line 1, or line 2
+// after a user-information line).
 struct ExchangeRead {
   ExchangeKind kind;
   SpeedDialForm form = SpeedDialForm::TenColumns;
   RowSource source = RowSource::UserFile;
+  LoadReport* report = nullptr;
 };
 
 // Reads the exchange file at `path` into the tables. A first byte '2' marks a user-information

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/ascii_text.h"
@@ -11,6 +12,7 @@
 #include "base/sjis.h"
 #include "base/text_file.h"
 #include "data/exchange_format.h"
+#include "data/load_report.h"
 #include "data/restriction_files.h"
 #include "data/user_info.h"
 
@@ -120,6 +122,132 @@ int headerLineCount(const std::string& header) {
   return lines;
 }
 
+constexpr const char* kInternalTitle =
+    "項番,発信日付,発信時刻,呼出終了時刻,発信者内線番号,発信者名称,発信者種別,呼出先名称／内線番号,"
+    "応答種別,折り返し発信者名称／内線番号,応答者名称／内線番号,応答者種別,終話時刻,通話時間,"
+    "電話機グループ番号,理由コード";
+constexpr const char* kExternalTitle =
+    "項番,着信日付,着信時刻,呼出終了時刻,発信者電話番号,発信者名称,応答種別,"
+    "折り返し発信者名称/内線番号,応答者名称/内線番号,終話時刻,通話時間,電話機グループ番号";
+
+// ---- load report ----
+//
+// What a line's way into a history changed, told to a LoadReport: text fields longer than the
+// record holds, numbers that are no numbers, records past the table, lines without a record
+// number and records a later line replaced. Only looks; the line is stored by storeLine alone.
+
+using LFK = LoadFindingKind;
+
+// How a column of a history line is taken: a text of at most `width` bytes, a number (the
+// caller type may be hexadecimal; the two party types hold 0-15), or neither (the key, the
+// reason code and the external group, which are taken as they are).
+struct HistoryColumn {
+  int width;  // 0: not a text
+  enum { Other, Decimal, CallerType, PartyType } number;
+};
+
+// clang-format off
+constexpr HistoryColumn kInternalColumns[kInternalFields] = {
+    {0, HistoryColumn::Other}, {10, HistoryColumn::Other}, {8, HistoryColumn::Other},
+    {8, HistoryColumn::Other}, {4, HistoryColumn::Other}, {10, HistoryColumn::Other},
+    {0, HistoryColumn::CallerType}, {10, HistoryColumn::Other}, {0, HistoryColumn::Decimal},
+    {10, HistoryColumn::Other}, {10, HistoryColumn::Other}, {0, HistoryColumn::PartyType},
+    {8, HistoryColumn::Other}, {8, HistoryColumn::Other}, {0, HistoryColumn::Decimal},
+    {0, HistoryColumn::Other}};
+constexpr HistoryColumn kExternalColumns[kExternalFields] = {
+    {0, HistoryColumn::Other}, {10, HistoryColumn::Other}, {8, HistoryColumn::Other},
+    {8, HistoryColumn::Other}, {16, HistoryColumn::Other}, {20, HistoryColumn::Other},
+    {0, HistoryColumn::Decimal}, {10, HistoryColumn::Other}, {10, HistoryColumn::Other},
+    {8, HistoryColumn::Other}, {8, HistoryColumn::Other}, {0, HistoryColumn::Other}};
+// clang-format on
+
+std::vector<std::string> columnTitles(const char* title) {
+  std::vector<std::string> titles;
+  std::string_view rest(title);
+  for (std::size_t comma; (comma = rest.find(',')) != std::string_view::npos;) {
+    titles.emplace_back(rest.substr(0, comma));
+    rest.remove_prefix(comma + 1);
+  }
+  titles.emplace_back(rest);
+  return titles;
+}
+
+bool isNumberText(std::string_view text, bool hexadecimal) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    const bool digit = c >= '0' && c <= '9';
+    if (!digit && !(hexadecimal && hexDigitValue(c) >= 0)) return false;
+  }
+  return true;
+}
+
+// Watches the lines of one history file.
+class HistoryWatch {
+ public:
+  HistoryWatch(LoadReport& report, HistoryKind kind)
+      : m_report(report),
+        m_kind(kind),
+        m_titles(columnTitles(kind == HistoryKind::Internal ? kInternalTitle : kExternalTitle)),
+        m_lineOfRecord(kCallHistoryRecords, 0) {}
+
+  // Line `lineNumber` of the file, before storeLine stores it.
+  void line(std::string_view line, int lineNumber) {
+    const bool internal = m_kind == HistoryKind::Internal;
+    const int count = internal ? kInternalFields : kExternalFields;
+    const std::vector<std::string_view> f = fieldsOf(line, count);
+    const int record = recordNumberOf(f[0]);
+    if (record == 0) {
+      const std::string& title = internal ? internalHistoryCsvTitle() : externalHistoryCsvTitle();
+      if (line.find_first_not_of(", \t\r") != std::string_view::npos && !line.starts_with(title)) {
+        m_report.add(lineNumber, -1, "", LFK::RowSkipped,
+                     "項番が1～5000の範囲外のため読み込みませんでした", line);
+      }
+      return;
+    }
+    int& earlier = m_lineOfRecord[static_cast<std::size_t>(record - 1)];
+    if (earlier != 0) {
+      m_report.add(earlier, record, "項番", LFK::Duplicate,
+                   "後の行に同じ項番があるため、その行の内容になりました", f[0]);
+    }
+    earlier = lineNumber;
+    const HistoryColumn* columns = internal ? kInternalColumns : kExternalColumns;
+    for (int i = 1; i < count; ++i) {
+      const HistoryColumn& c = columns[i];
+      const std::string_view text = f[static_cast<std::size_t>(i)];
+      const std::string& title = m_titles[static_cast<std::size_t>(i)];
+      if (c.width > 0 && text.size() > static_cast<std::size_t>(c.width)) {
+        m_report.add(lineNumber, record, title, LFK::TextShortened,
+                     title + "を" + std::to_string(c.width) + "バイトまでにしました", text);
+      }
+      if (c.number == HistoryColumn::Other || text.empty()) continue;
+      if (!isNumberText(
+              text, c.number == HistoryColumn::CallerType && !(text[0] >= '0' && text[0] <= '9'))) {
+        m_report.add(lineNumber, record, title, LFK::OutOfRange, "数字でないため 0 にしました",
+                     text);
+      } else if (c.number != HistoryColumn::Decimal &&
+                 (c.number == HistoryColumn::CallerType ? callerTypeValue(text)
+                                                        : decimalValue(text)) > 15) {
+        m_report.add(lineNumber, record, title, LFK::OutOfRange, "0～15の範囲外です", text);
+      }
+    }
+  }
+
+  // A line past the lines the load reads.
+  void lineNotRead(std::string_view line, int lineNumber) {
+    if (line.find_first_not_of(", \t\r") == std::string_view::npos) return;
+    m_report.add(lineNumber, recordNumberOf(fieldsOf(line, 1)[0]), "", LFK::RowSkipped,
+                 "5000件を超える行のため読み込みませんでした", line);
+  }
+
+ private:
+  LoadReport& m_report;
+  HistoryKind m_kind;
+  std::vector<std::string> m_titles;
+  std::vector<int> m_lineOfRecord;
+};
+
+void storeWatchedLine(std::string_view line, HistoryKind kind, HistoryWatch* watch, int lineNumber);
+
 void storeLine(std::string_view line, HistoryKind kind) {
   if (kind == HistoryKind::Internal) {
     InternalCallRecord r = parseInternalHistoryLine(line);
@@ -128,6 +256,12 @@ void storeLine(std::string_view line, HistoryKind kind) {
     ExternalCallRecord r = parseExternalHistoryLine(line);
     if (r.recordNumber != 0) storeExternalCallRecord(r.recordNumber - 1, r);
   }
+}
+
+void storeWatchedLine(std::string_view line, HistoryKind kind, HistoryWatch* watch,
+                      int lineNumber) {
+  if (watch) watch->line(line, lineNumber);
+  storeLine(line, kind);
 }
 
 void clearHistory(HistoryKind kind) {
@@ -140,17 +274,12 @@ void clearHistory(HistoryKind kind) {
 }  // namespace
 
 const std::string& internalHistoryCsvTitle() {
-  static const std::string title = utf8ToCp932(
-      "項番,発信日付,発信時刻,呼出終了時刻,発信者内線番号,発信者名称,発信者種別,呼出先名称／内線番号,"
-      "応答種別,折り返し発信者名称／内線番号,応答者名称／内線番号,応答者種別,終話時刻,通話時間,"
-      "電話機グループ番号,理由コード");
+  static const std::string title = utf8ToCp932(kInternalTitle);
   return title;
 }
 
 const std::string& externalHistoryCsvTitle() {
-  static const std::string title = utf8ToCp932(
-      "項番,着信日付,着信時刻,呼出終了時刻,発信者電話番号,発信者名称,応答種別,"
-      "折り返し発信者名称/内線番号,応答者名称/内線番号,終話時刻,通話時間,電話機グループ番号");
+  static const std::string title = utf8ToCp932(kExternalTitle);
   return title;
 }
 
@@ -259,23 +388,45 @@ std::string formatExternalHistoryLine(const ExternalCallRecord& r) {
   return out;
 }
 
-int parseDownloadedHistoryFile(const std::string& path, HistoryKind kind) {
+// Tells the watch about the lines the load leaves unread.
+void watchUnreadLines(TextFileReader& reader, HistoryWatch* watch, int lineNumber) {
+  if (!watch) return;
+  std::string line;
+  while (reader.readLine(line)) watch->lineNotRead(line, ++lineNumber);
+}
+
+int parseDownloadedHistoryFile(const std::string& path, HistoryKind kind, LoadReport* report) {
   TextFileReader reader;
   if (!reader.open(path)) return 30;
+  std::optional<HistoryWatch> watch;
+  if (report) {
+    report->beginFile(path);
+    watch.emplace(*report, kind);
+  }
   std::string line;
+  int lineNumber = 0;
   if (reader.readLine(line)) {
     std::string header = collectUserInfoHeader(reader, std::move(line));
+    lineNumber = headerLineCount(header);
     if (!header.empty() && header[0] == '2') takeUserInfoFields(header);
   }
-  reader.readLine(line);  // the column titles
-  for (int n = 0; n < kDownloadDataLines && reader.readLine(line); ++n) storeLine(line, kind);
+  if (reader.readLine(line)) ++lineNumber;  // the column titles
+  for (int n = 0; n < kDownloadDataLines && reader.readLine(line); ++n)
+    storeWatchedLine(line, kind, watch ? &*watch : nullptr, ++lineNumber);
+  watchUnreadLines(reader, watch ? &*watch : nullptr, lineNumber);
   return 0;
 }
 
-int loadHistoryCsvFile(const std::string& path, HistoryKind kind) {
+int loadHistoryCsvFile(const std::string& path, HistoryKind kind, LoadReport* report) {
   TextFileReader reader;
   if (!reader.open(path)) return 30;
   clearHistory(kind);
+  std::optional<HistoryWatch> watch;
+  if (report) {
+    report->beginFile(path);
+    watch.emplace(*report, kind);
+  }
+  HistoryWatch* const w = watch ? &*watch : nullptr;
   std::string line;
   int linesRead = 0;
   if (reader.readLine(line)) {
@@ -285,10 +436,14 @@ int loadHistoryCsvFile(const std::string& path, HistoryKind kind) {
       linesRead = headerLineCount(header);
       takeUserInfoFields(header);
     } else {
-      storeLine(line, kind);
+      storeWatchedLine(line, kind, w, linesRead);
     }
   }
-  for (; linesRead < kCsvLines && reader.readLine(line); ++linesRead) storeLine(line, kind);
+  while (linesRead < kCsvLines && reader.readLine(line)) {
+    ++linesRead;
+    storeWatchedLine(line, kind, w, linesRead);
+  }
+  watchUnreadLines(reader, w, linesRead);
   return 0;
 }
 

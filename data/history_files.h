@@ -14,6 +14,8 @@
 #include <string_view>
 
 #include "data/call_history.h"
+
+class LoadReport;
 #include "data/table_kinds.h"
 
 // The CSV title lines in CP932, without their line end.
@@ -32,11 +34,15 @@ std::string formatExternalHistoryLine(const ExternalCallRecord& r);
 // Parses a downloaded history file into the history of `kind`, merging by position: records the
 // file does not mention stay as they were. Header fields are taken from a header beginning
 // with '2'; the next line (the titles) is skipped; up to 5001 data lines follow.
-int parseDownloadedHistoryFile(const std::string& path, HistoryKind kind);
+//
+// Both take an optional `report` that receives the lines they refused or changed, by their line
+// in the file (data/load_report.h); it changes nothing of what is stored.
+int parseDownloadedHistoryFile(const std::string& path, HistoryKind kind,
+                               LoadReport* report = nullptr);
 
 // Loads a CSV file into the history of `kind`: every record is cleared first, then up to 5002
 // lines are read (header, title, data; the title yields record number 0 and is ignored).
-int loadHistoryCsvFile(const std::string& path, HistoryKind kind);
+int loadHistoryCsvFile(const std::string& path, HistoryKind kind, LoadReport* report = nullptr);
 
 // Saves the history of `kind` as CSV: the user-information line (CR LF), the title (LF) and one
 // line (LF) per record whose number is not 0, written through a temporary file that replaces

@@ -1,11 +1,14 @@
 #include "data/phonebook_file_io.h"
 
+#include <algorithm>
+
 #include "base/ascii_text.h"
 #include "base/atomic_file.h"
 #include "base/platform.h"
 #include "base/text_file.h"
 #include "data/exchange_files.h"
 #include "data/exchange_format.h"
+#include "data/load_report.h"
 #include "data/local_file_text.h"
 #include "data/process_state.h"
 #include "data/tagged_files.h"
@@ -48,9 +51,25 @@ OpResult resultOfRead(const ExchangeReadSummary& summary) {
 }
 
 OpResult loadCsvFile(const std::string& path, const ExchangeRead& read) {
+  if (read.report) read.report->beginFile(path);
   ExchangeReadSummary summary;
   if (!readExchangeFile(path, read, &summary).ok()) return noFile();
   return resultOfRead(summary);
+}
+
+// The text read for a tagged file is its user-information text, the column header and the rows;
+// the rows follow the element line of the file as they follow the column header of the text.
+// The offset from a line of that text (numbered as readExchangeText numbers it) to the file's.
+int rowLineOffset(std::string_view userText, int elementLine) {
+  const bool userInfo = !userText.empty() && userText.front() == '2';
+  std::string_view beforeHeader = userText;
+  if (userInfo)
+    beforeHeader.remove_prefix(std::min(static_cast<std::size_t>(kUserInfoBytes), userText.size()));
+  int lineEnds = 0;
+  for (std::size_t at = beforeHeader.find("\r\n"); at != std::string_view::npos;
+       at = beforeHeader.find("\r\n", at + 2))
+    ++lineEnds;
+  return elementLine - 1 - lineEnds - (userInfo ? 1 : 0);
 }
 
 // The head of the file gives the user-information text; the rows of the kind's element follow
@@ -59,9 +78,11 @@ OpResult loadTaggedFile(const std::string& path, const ExchangeRead& read) {
   TextFileReader reader;
   if (!reader.open(path)) return noFile();
   std::string text;
+  int elementLine = 0;
   const TaggedHeaderResult head = collectTaggedHeader(
-      reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, text);
+      reader, {"<systan>", "<naisen>", "<systanf>", "<m046>"}, text, &elementLine);
   if (head != TaggedHeaderResult::Found) return dataError();
+  if (read.report) read.report->beginFile(path, rowLineOffset(text, elementLine));
   takeUserInfoFields(text);
   const std::string_view element = elementFor(read.kind, read.form);
   if (!convertTaggedRows(path, element, rowsFor(read.kind, read.form), text)) {
@@ -91,10 +112,10 @@ std::uint64_t phonebookSaveSpaceNeeded(ExchangeKind kind) {
   return 20000000;
 }
 
-OpResult loadPhonebookData(const std::string& path, ExchangeKind kind) {
+OpResult loadPhonebookData(const std::string& path, ExchangeKind kind, LoadReport* report) {
   const bool csv = isCsvFileName(path);
   clearUserInfoFields();
-  const ExchangeRead read{kind, speedDialFormFor(path, kind, csv), RowSource::UserFile};
+  const ExchangeRead read{kind, speedDialFormFor(path, kind, csv), RowSource::UserFile, report};
   return csv ? loadCsvFile(path, read) : loadTaggedFile(path, read);
 }
 

@@ -17,6 +17,8 @@
 #include "base/op_result.h"
 #include "data/exchange_format.h"
 
+class LoadReport;
+
 // The failure codes of a load or save. A failed result carries the message box text the user
 // is shown (data/local_file_text.h) with the caption "エラー".
 constexpr int kPhonebookNoFile = 30;     // the file cannot be opened or read
@@ -28,8 +30,10 @@ constexpr int kPhonebookSaveError = 32;  // the file cannot be written
 // blanked first and taken from the file's user-information line when it has one; the speed dial
 // sets sysTanfMode by the form. Sets tablesEdited once the file's data was read into the tables.
 // A file of its kind without rows is no error and loads nothing; a file whose rows are none of
-// its kind loads nothing and fails with kPhonebookDataError.
-OpResult loadPhonebookData(const std::string& path, ExchangeKind kind);
+// its kind loads nothing and fails with kPhonebookDataError. `report`, when given, receives the
+// rows the load refused or changed, by their line in the file (data/load_report.h).
+OpResult loadPhonebookData(const std::string& path, ExchangeKind kind,
+                           LoadReport* report = nullptr);
 
 // Saves the tables of `kind` into the file at `path`; the speed dial sets sysTanfMode by the form.
 // The previous file is untouched unless the whole new file was written.

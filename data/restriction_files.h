@@ -16,6 +16,7 @@
 
 #include <string>
 
+class LoadReport;
 class TextFileReader;
 
 // Result of a load whose file opened but whose data could not be taken.
@@ -40,7 +41,10 @@ std::string collectUserInfoHeader(TextFileReader& reader, std::string firstLine)
 // the title is skipped, and line k (k = 0 ... 10000) is stored as entry k in Download mode, so
 // the list is replaced group by group as far as the file reaches. 30 when it cannot be opened
 // (nothing changes).
-int parseDownloadedRestrictionFile(const std::string& path);
+//
+// The parsers and the load take an optional `report` that receives the lines they refused or
+// changed, by their line in the file the user chose (data/load_report.h).
+int parseDownloadedRestrictionFile(const std::string& path, LoadReport* report = nullptr);
 
 // Parses a local restriction text (a ".csv" file, or the work file of a ".zud7" load): an
 // optional header, then every line whose first field is four digits is stored in FileLoad mode
@@ -48,7 +52,7 @@ int parseDownloadedRestrictionFile(const std::string& path);
 // entries the file does not mention keep their numbers. 30 when it cannot be opened;
 // kRestrictionDataError when it holds neither an entry line nor the title line, so it is no
 // restriction file at all (a restriction file without entries is not an error).
-int parseLocalRestrictionFile(const std::string& path);
+int parseLocalRestrictionFile(const std::string& path, LoadReport* report = nullptr);
 
 // Loads a local file chosen by the user: a ".csv" (any case) directly, anything else as a tagged
 // ".zud7" file through a uniquely named work file beside it that is removed afterwards. The six
@@ -56,7 +60,7 @@ int parseLocalRestrictionFile(const std::string& path);
 // or created; kRestrictionHeadError = no "<USER>" block before the "<m018>" (or "<HKISEINO>")
 // line, or no such line; kRestrictionDataError = the data could not be parsed. A tagged file
 // whose head is right is a restriction file even when its element holds no rows.
-int loadRestrictionLocalFile(const std::string& path);
+int loadRestrictionLocalFile(const std::string& path, LoadReport* report = nullptr);
 
 // Saves the list to a file chosen by the user after normalising it: a ".csv" (any case) in the
 // local text form, anything else as a tagged ".zud7" file made from the local text form in a

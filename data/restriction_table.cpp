@@ -165,6 +165,15 @@ void resetRestrictionTables() {
   currentGroupStart = -1;
 }
 
+std::vector<int> restrictionEntriesHolding(std::string_view number) {
+  if (number.empty()) return {};
+  char text[kRestrictionNumberLength + 1] = {};
+  std::memcpy(text, number.data(), std::min<std::size_t>(number.size(), kRestrictionNumberLength));
+  auto found = numberIndex().find(std::string(comparisonKey(text)));
+  if (found == numberIndex().end()) return {};
+  return std::vector<int>(found->second.begin(), found->second.end());
+}
+
 void rebuildRestrictionIndex() {
   numberIndex().clear();
   for (int k = 0; k < kRestrictionEntries; ++k) addToIndex(k);

@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 struct RestrictionEntry {
   std::int16_t index;  // entry number as read from a file; not used for placement
@@ -63,6 +65,10 @@ void readRestrictionEntry(int k, int selector, char out[25]);
 
 // Zeroes both copies, the error list, the group state and the number index.
 void resetRestrictionTables();
+
+// The entries of restrictionTable whose number is `number` (compared as the store compares
+// numbers), ascending; none for an empty number.
+std::vector<int> restrictionEntriesHolding(std::string_view number);
 
 // Rebuilds the number index from restrictionTable after a direct write to the table.
 void rebuildRestrictionIndex();

@@ -295,18 +295,22 @@ int writeTaggedRestrictions(std::FILE* localText, std::FILE* target) {
 
 TaggedHeaderResult collectTaggedHeader(TextFileReader& reader,
                                        std::initializer_list<std::string_view> elementLines,
-                                       std::string& userText) {
+                                       std::string& userText, int* elementLine) {
   bool sawUser = false;
   std::string line;
+  int lines = 0;
   while (reader.readLine(line)) {
+    ++lines;
     const std::string_view text = withoutTrailingCr(line);
     if (text == kUserOpen && !sawUser) {
       sawUser = true;
       userText.clear();
       std::string next;
       if (reader.readLine(next)) {
+        ++lines;
         userText = std::move(next);
         while (userText.size() <= static_cast<std::size_t>(kUserInfoCollectLimit) && reader.readLine(next)) {
+          ++lines;
           userText.append("\r\n");
           userText.append(next);
         }
@@ -314,7 +318,10 @@ TaggedHeaderResult collectTaggedHeader(TextFileReader& reader,
       continue;
     }
     for (std::string_view element : elementLines) {
-      if (text == element) return sawUser ? TaggedHeaderResult::Found : TaggedHeaderResult::NoUserPart;
+      if (text == element) {
+        if (elementLine) *elementLine = lines;
+        return sawUser ? TaggedHeaderResult::Found : TaggedHeaderResult::NoUserPart;
+      }
     }
   }
   return TaggedHeaderResult::NoElement;

@@ -58,10 +58,11 @@ enum class TaggedHeaderResult {
 // Reads lines (text mode) from `reader` up to the first line that is one of `elementLines`
 // ("<systanf>", ...). At a line "<USER>" the text after it is collected: its first line, then,
 // while the text holds at most 190 bytes, the next line after a CR LF (so the 190 bytes of a
-// user-information line take the "</USER>" line with them). `userText` receives that text.
+// user-information line take the "</USER>" line with them). `userText` receives that text;
+// `elementLine`, when given, the line number of the element line (1 = the file's first line).
 TaggedHeaderResult collectTaggedHeader(TextFileReader& reader,
                                        std::initializer_list<std::string_view> elementLines,
-                                       std::string& userText);
+                                       std::string& userText, int* elementLine = nullptr);
 
 // Appends to `out` the column header with CR LF, the rows of the first element named `element`
 // of the tagged file at `path` with exchange-file row ends, and the closing line end. The file is
