@@ -16,6 +16,7 @@
 #include "data/process_state.h"
 #include "data/speed_dial.h"
 #include "data/system_data.h"
+#include "link/simulator_transfer_test_support.h"
 #include "mainunit/simulator.h"
 
 namespace {
@@ -24,14 +25,10 @@ class ChangedFromTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dataDir_ = new TempDir("zuctl-changed-unit");
-    SimulatorOptions o;
-    o.listenAddress = "127.0.0.6";
-    o.port = 0;
-    o.pacing = false;
-    o.dataDir = dataDir_->path();
-    toolPort_ = freeLoopbackPorts(5);
-    o.toolPortFirst = toolPort_;
+    SimulatorOptions o = testSimulatorOptions("127.0.0.6");
+    o.dataDir = dataDir_->path();  // the tables on disk, as a unit keeps them
     o.ioTimeoutMs = 5000;
+    toolPort_ = o.toolPortFirst;
     unit_ = new MainUnitSimulator(o);
     ASSERT_TRUE(unit_->start());
   }

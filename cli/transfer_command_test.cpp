@@ -23,6 +23,7 @@
 #include "data/phonebook_file_io.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
+#include "link/simulator_transfer_test_support.h"
 #include "mainunit/simulator.h"
 
 namespace {
@@ -71,14 +72,10 @@ class TransferCommandTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dataDir_ = new TempDir("zuctl-unit");
-    SimulatorOptions o;
-    o.listenAddress = "127.0.0.3";
-    o.port = 0;
-    o.pacing = false;
-    o.dataDir = dataDir_->path();
-    toolPort_ = freeLoopbackPorts(5);
-    o.toolPortFirst = toolPort_;
+    SimulatorOptions o = testSimulatorOptions("127.0.0.3");
+    o.dataDir = dataDir_->path();  // the tables on disk, as a unit keeps them
     o.ioTimeoutMs = 5000;
+    toolPort_ = o.toolPortFirst;
     unit_ = new MainUnitSimulator(o);
     ASSERT_TRUE(unit_->start());
     base_ = o;
