@@ -27,6 +27,7 @@
 #include "base/platform.h"
 #include "cli/commands.h"
 #include "data/phonebook_baseline.h"
+#include "data/phonebook_file_io.h"
 #include "data/process_state.h"
 #include "data/system_data.h"
 #include "ui/scripted/scripted_ui.h"
@@ -46,15 +47,6 @@ int usage(const std::string& problem) {
 bool isFolder(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_directory(path, ec);
-}
-
-// The kind a file's name gives; nullopt for a .csv and for names no phonebook file has.
-std::optional<ExchangeKind> kindOfName(const std::string& path) {
-  const std::string ext = lowerAscii(extensionOf(path));
-  if (ext == ".zud8" || ext == ".zud3") return ExchangeKind::SpeedDial;
-  if (ext == ".zud4") return ExchangeKind::Extensions;
-  if (ext == ".zud9") return ExchangeKind::Templates;
-  return std::nullopt;
 }
 
 // The file of `kind` in a folder a read saved into; "" when it holds none.
@@ -107,8 +99,8 @@ int pairFiles(const std::string& a, const std::string& b, std::optional<Exchange
   }
   for (const std::string& side : {a, b}) {
     if (isFolder(side)) continue;
-    const auto named = kindOfName(side);
-    const bool csv = lowerAscii(extensionOf(side)) == ".csv";
+    const auto named = phonebookKindOfFileName(side);
+    const bool csv = isCsvFileName(side);
     if (!named && !csv)
       return usage("not a phonebook file (.zud8 .zud3 .zud4 .zud9 .csv): " + side);
     if (named && kind && *named != *kind)

@@ -48,20 +48,12 @@ struct EditFile {
 };
 
 int usage(const char* problem) {
-  std::fprintf(stderr,
-               "zuctl edit: %s\nusage: zuctl edit phonebook|restrictions|internal-history|external-history "
-               "FILE... [--no-browser] [--duplicates-allowed] [--port N]\n",
-               problem);
+  std::fprintf(
+      stderr,
+      "zuctl edit: %s\nusage: zuctl edit phonebook|restrictions|internal-history|external-history "
+      "FILE... [--no-browser] [--duplicates-allowed] [--port N]\n",
+      problem);
   return 2;
-}
-
-// The phonebook table a file holds, by its extension (any case); none for another extension.
-std::optional<ExchangeKind> phonebookKindOf(const std::string& path) {
-  const std::string ext = lowerAscii(extensionOf(path));
-  if (ext == ".zud8" || ext == ".zud3") return ExchangeKind::SpeedDial;
-  if (ext == ".zud4") return ExchangeKind::Extensions;
-  if (ext == ".zud9") return ExchangeKind::Templates;
-  return std::nullopt;
 }
 
 // A message box text as one line: without the line ends around it.
@@ -71,7 +63,9 @@ std::string trimmedMessage(const OpResult& r) {
   return first == std::string::npos ? std::string() : r.message.substr(first, last - first + 1);
 }
 
-void fail(const char* text, const std::string& path) { std::fprintf(stderr, "zuctl edit: %s: %s\n", path.c_str(), text); }
+void fail(const char* text, const std::string& path) {
+  std::fprintf(stderr, "zuctl edit: %s: %s\n", path.c_str(), text);
+}
 
 bool loadFile(EditKind kind, const EditFile& f) {
   switch (kind) {
@@ -156,7 +150,7 @@ int runEditCommand(int argc, char** argv) {
     } else if (a.rfind("--", 0) == 0) {
       return usage(("unknown option " + a).c_str());
     } else {
-      EditFile f{a, phonebookKindOf(a)};
+      EditFile f{a, phonebookKindOfFileName(a)};
       if (kind == EditKind::Phonebook && !f.phonebookKind) {
         return usage(("a phonebook file ends in .zud8, .zud3, .zud4 or .zud9: " + a).c_str());
       }
@@ -180,7 +174,8 @@ int runEditCommand(int argc, char** argv) {
   for (const EditFile& f : files) {
     // A phonebook or restriction file that does not exist yet starts empty and is written on
     // close; a history has nothing to show without its file.
-    const bool creates = (kind == EditKind::Phonebook || kind == EditKind::Restrictions) && !fileExists(f.path);
+    const bool creates =
+        (kind == EditKind::Phonebook || kind == EditKind::Restrictions) && !fileExists(f.path);
     if (creates) {
       std::fprintf(stderr, "zuctl edit: %s: 新しいファイルとして保存します。\n", f.path.c_str());
     } else if (!loadFile(kind, f)) {

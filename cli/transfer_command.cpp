@@ -148,12 +148,8 @@ std::size_t characterCount(std::string_view text) {
 // The phonebook table a file of a write holds: by its extension, a .csv by --kind.
 std::optional<ExchangeKind> phonebookKindOf(const std::string& path,
                                             std::optional<ExchangeKind> csvKind) {
-  const std::string ext = lowerAscii(extensionOf(path));
-  if (ext == ".zud8" || ext == ".zud3") return ExchangeKind::SpeedDial;
-  if (ext == ".zud4") return ExchangeKind::Extensions;
-  if (ext == ".zud9") return ExchangeKind::Templates;
-  if (ext == ".csv") return csvKind;
-  return std::nullopt;
+  if (isCsvFileName(path)) return csvKind;
+  return phonebookKindOfFileName(path);
 }
 
 // Parses the arguments after "read" or "write"; a status >= 0 ends the command.
@@ -255,7 +251,7 @@ int parseArguments(int argc, char** argv, TransferArgs& a) {
   if (a.files.empty()) return usage(a, "at least one phonebook file is needed");
   for (const std::string& file : a.files) {
     if (phonebookKindOf(file, a.csvKind)) continue;
-    if (lowerAscii(extensionOf(file)) == ".csv") return usage(a, "--kind is needed for " + file);
+    if (isCsvFileName(file)) return usage(a, "--kind is needed for " + file);
     return usage(a, "not a phonebook file (.zud8 .zud3 .zud4 .zud9 .csv): " + file);
   }
   for (const std::string& file : a.files)

@@ -106,6 +106,14 @@ OpResult saveTaggedFile(const std::string& path, ExchangeKind kind, SpeedDialFor
 
 bool isCsvFileName(const std::string& path) { return hasExtension(path, ".csv"); }
 
+std::optional<ExchangeKind> phonebookKindOfFileName(const std::string& path) {
+  const std::string ext = lowerAscii(extensionOf(path));
+  if (ext == ".zud8" || ext == ".zud3") return ExchangeKind::SpeedDial;
+  if (ext == ".zud4") return ExchangeKind::Extensions;
+  if (ext == ".zud9") return ExchangeKind::Templates;
+  return std::nullopt;
+}
+
 std::uint64_t phonebookSaveSpaceNeeded(ExchangeKind kind) {
   if (kind == ExchangeKind::SpeedDial) return 12000;
   if (kind == ExchangeKind::Extensions) return isMemoryCount990() ? 2000 : 4000;

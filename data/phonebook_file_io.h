@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/op_result.h"
@@ -46,3 +47,7 @@ std::uint64_t phonebookSaveSpaceNeeded(ExchangeKind kind);
 
 // True when the file name of `path` ends in ".csv" (any case).
 bool isCsvFileName(const std::string& path);
+// The phonebook table a file holds by its extension (any case): ".zud8" and ".zud3" the speed
+// dial, ".zud4" the extension directory, ".zud9" the templates; none for any other name (a .csv
+// may hold any of them).
+std::optional<ExchangeKind> phonebookKindOfFileName(const std::string& path);
